@@ -1,0 +1,37 @@
+#include "storage/record.h"
+
+#include <cassert>
+#include <cstring>
+
+namespace rudira {
+
+void TRecord::Reset(TDataFile* file, int32_t recordNo, size_t size) {
+  const size_t capacity = (size + kRecordAllocationGranule - 1) / kRecordAllocationGranule * kRecordAllocationGranule;
+  if (data_.size() < capacity) data_.resize(capacity);
+  std::memset(data_.data(), 0, data_.size());
+  file_ = file;
+  recordNo_ = recordNo;
+  size_ = size;
+  modified_ = false;
+  pinCount_ = 0;
+  mruPrev_ = nullptr;
+  mruNext_ = nullptr;
+}
+
+void TRecord::Unpin() {
+  assert(pinCount_ > 0);
+  if (pinCount_ > 0) --pinCount_;
+}
+
+std::unique_ptr<TRecord> TRecordStack::Pop() {
+  if (spare_.empty()) return std::make_unique<TRecord>();
+  std::unique_ptr<TRecord> record = std::move(spare_.back());
+  spare_.pop_back();
+  return record;
+}
+
+void TRecordStack::Push(std::unique_ptr<TRecord> record) {
+  if (spare_.size() < kRecordStackLimit) spare_.push_back(std::move(record));
+}
+
+}  // namespace rudira
