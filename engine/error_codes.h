@@ -138,5 +138,9 @@ constexpr uint16_t RUDIRA_TABLEEXISTS = 13060;  // 0x3304
 
 // 0x3A: compression
 constexpr uint16_t RUDIRA_COMPRESS = 15001;  // 0x3A99
+constexpr uint16_t RUDIRA_UNCOMPRESS = 15002;  // 0x3A9A
+
+// 0x3E: locales
+constexpr uint16_t RUDIRA_CANNOTLOADLDDRV = 15878;  // 0x3E06
 
 }  // namespace rudira

@@ -282,6 +282,12 @@ constexpr EngineErrorEntry kEntries[] = {
     {RUDIRA_COMPRESS, "RUDIRA_COMPRESS",
      "Error compressing data",
      {}},
+    {RUDIRA_UNCOMPRESS, "RUDIRA_UNCOMPRESS",
+     "Error uncompressing data",
+     {}},
+    {RUDIRA_CANNOTLOADLDDRV, "RUDIRA_CANNOTLOADLDDRV",
+     "The language driver for the table '%s' is not available or installed",
+     {ErrorSlot::kTable}},
 };
 
 constexpr bool AscendingByCode() {
