@@ -1,0 +1,408 @@
+#include "app/main_window.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QMenuBar>
+#include <QScreen>
+#include <QCloseEvent>
+
+#include "app/error_guard.h"
+#include "app/help_viewer.h"
+#include "app/termination.h"
+#include "app/user_dialogs.h"
+#include "board/point_geometry.h"
+
+namespace momiro {
+namespace {
+
+QString U(const char* text) { return QString::fromUtf8(text); }
+
+constexpr int kClientWidth = 832;
+constexpr int kWindowHeight = 610;
+
+QFont UiFont(int pixels = 12) {
+  QFont font(U(kUiFontFamily));
+  font.setPixelSize(pixels);
+  return font;
+}
+
+// The 26 figure letters 図Ａ ... 図Ｚ (full-width capitals).
+QStringList FigureLetterItems() {
+  QStringList items;
+  for (char16_t letter = u'Ａ'; letter <= u'Ｚ'; ++letter) {
+    items << U("図") + QString(QChar(letter));
+  }
+  return items;
+}
+
+}  // namespace
+
+template <typename Signal, typename Sender>
+void TForm2::Wire(Sender* sender, Signal signal, std::function<void()> handler) {
+  connect(sender, signal, this, [this, handler] { Guarded(this, handler); });
+}
+
+// The board cells must exist before the board routines that draw on them, so
+// the client widget and its cells are made while the members are initialised.
+std::unique_ptr<TBoardCells> TForm2::CreateBoardCells(QMainWindow* window) {
+  auto* client = new QWidget(window);
+  client->setObjectName("TForm2Client");
+  window->setCentralWidget(client);
+  return std::make_unique<TBoardCells>(client, MainBoardGeometry());
+}
+
+TForm2::TForm2(BoardState& board, QWidget* parent)
+    : QMainWindow(parent), board_(board), cells_(CreateBoardCells(this)), main_(board, *cells_) {
+  setObjectName("TForm2");
+  setWindowTitle(U(kProgramTitle));
+  setFixedSize(kClientWidth, kWindowHeight);
+  QPalette pal = palette();
+  pal.setColor(QPalette::Window, QColor(240, 240, 255));
+  setPalette(pal);
+  setAutoFillBackground(true);
+
+  QWidget* client = centralWidget();
+  CreateControls(client);
+  CreateMenu();
+  statusBar1_ = new TStatusPanels(this);
+  setStatusBar(statusBar1_);
+  mediaPlayer1_ = new TSoundPlayer(this);
+  help_ = std::make_unique<THelpViewer>(this);
+  cells_->Attach(edit1_, edit2_, statusBar1_, mediaPlayer1_,
+                 {radios_[1], radios_[2], radios_[3]}, &board_.ProgramDirectory);
+  connect(cells_.get(), &TBoardCells::PointPressed, this,
+          [this](int p, Qt::MouseButton button, Qt::KeyboardModifiers) {
+            Guarded(this, [&] { Label1MouseDown(p, button); });
+          });
+
+  timer1_ = new QTimer(this);
+  timer1_->setObjectName("Timer1");
+  timer1_->setInterval(1000);
+  Wire(timer1_, &QTimer::timeout, [this] { Timer1Timer(); });
+  timer1_->start();
+
+  FormCreate();
+  Timer1Timer();
+  // Centred on the screen.
+  if (const QScreen* screen = QApplication::primaryScreen()) {
+    move(screen->availableGeometry().center() - rect().center());
+  }
+}
+
+TForm2::~TForm2() = default;
+
+void TForm2::FormCreate() {
+  QString dir = QCoreApplication::applicationDirPath();
+  if (!dir.endsWith('/')) dir += '/';
+  board_.ProgramDirectory = dir.toStdString();
+  help_->SetHelpFile(dir + "Momiro.hlp");
+  main_.ClearBoard();
+  board_.AppMode = kAppView;
+  board_.PlayMode = kPlayFree;
+  board_.LineCount = kMaxLines;
+  board_.PointCount = kMaxPoints;
+  main_.SelectPlayModeButton(kPlayFree);
+  ShowViewLayout();
+  // Placeholder until the lesson tables are in: opening the contents query
+  // ("Where MNB >= 0"), taking the first entry's MNB as ContentsNumber and
+  // opening its figure rows belong here.
+}
+
+TCuteButton* TForm2::AddButton(QWidget* client, int number, const char* caption, int left,
+                               int top, int width) {
+  auto* button = new TCuteButton(client, U(caption), left, top);
+  button->setObjectName(QString("CuteButton%1").arg(number));
+  button->resize(width, 25);
+  buttons_[number] = button;
+  return button;
+}
+
+QLabel* TForm2::AddLabel(QWidget* client, const char* name, const char* caption, int left,
+                         int top) {
+  auto* label = new QLabel(U(caption), client);
+  label->setObjectName(name);
+  label->setFont(UiFont());
+  label->move(left, top);
+  label->adjustSize();
+  return label;
+}
+
+QRadioButton* TForm2::AddRadio(QGroupBox* group, int number, const char* caption, int left,
+                               int top) {
+  auto* radio = new QRadioButton(U(caption), group);
+  radio->setObjectName(QString("RadioButton%1").arg(number));
+  radio->setFont(UiFont());
+  radio->move(left, top);
+  radio->adjustSize();
+  radios_[number] = radio;
+  return radio;
+}
+
+void TForm2::CreateControls(QWidget* client) {
+  // Grids of the contents and of the figure rows; the lesson tables bind them.
+  dbGrid1_ = new QTableView(client);
+  dbGrid1_->setObjectName("DBGrid1");
+  dbGrid1_->setGeometry(550, 32, 266, 327);
+  dbGrid2_ = new QTableView(client);
+  dbGrid2_->setObjectName("DBGrid2");
+  dbGrid2_->setGeometry(550, 136, 266, 140);
+  for (QTableView* grid : {dbGrid1_, dbGrid2_}) {
+    grid->setFont(UiFont());
+    grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->verticalHeader()->setDefaultSectionSize(18);
+  }
+
+  AddButton(client, 1, "入門", 776, 512, 48);
+  AddButton(client, 2, "基本図登録", 550, 320);
+  AddButton(client, 3, "基本図削除", 640, 320);
+  AddButton(client, 4, "手順削除", 640, 348);
+  AddButton(client, 5, "1手進む", 550, 400);
+  AddButton(client, 6, "クリア", 640, 432);
+  AddButton(client, 7, "1手戻す", 640, 400);
+  AddButton(client, 8, "手順登録", 550, 348);
+  AddButton(client, 9, "元に戻す", 550, 432);
+  AddButton(client, 10, "１手順戻す", 728, 400);
+  AddButton(client, 11, "MNB変", 680, 520, 52);
+  AddButton(client, 13, "図表示", 624, 520, 52);
+  AddButton(client, 14, "次の図", 550, 376);
+  AddButton(client, 15, "前の図", 640, 376);
+
+  comboBox1_ = new QComboBox(client);
+  comboBox1_->setObjectName("ComboBox1");
+  comboBox1_->setFont(UiFont());
+  comboBox1_->setGeometry(730, 376, 86, 22);
+  comboBox1_->addItems(FigureLetterItems());
+  comboBox1_->addItem(QString());  // the empty 27th item
+  comboBox1_->setPlaceholderText(U("図選択"));
+  comboBox1_->setCurrentIndex(-1);
+
+  groupBox1_ = new QGroupBox(client);
+  groupBox1_->setObjectName("GroupBox1");
+  groupBox1_->setGeometry(600, 488, 170, 40);
+  AddRadio(groupBox1_, 1, "交互", 8, 14);
+  AddRadio(groupBox1_, 2, "自由", 62, 14);
+  AddRadio(groupBox1_, 3, "終局", 116, 14);
+  radios_[1]->setChecked(true);  // selected in the form
+
+  groupBox2_ = new QGroupBox(client);
+  groupBox2_->setObjectName("GroupBox2");
+  groupBox2_->setGeometry(600, 240, 88, 100);
+  AddRadio(groupBox2_, 5, "石上", 10, 16);
+  AddRadio(groupBox2_, 6, "背景", 10, 42);
+  AddRadio(groupBox2_, 7, "直接", 10, 68);
+  groupBox3_ = new QGroupBox(client);
+  groupBox3_->setObjectName("GroupBox3");
+  groupBox3_->setGeometry(696, 240, 88, 100);
+  AddRadio(groupBox3_, 8, "標準", 10, 16);
+  AddRadio(groupBox3_, 9, "緑", 10, 42);
+  AddRadio(groupBox3_, 10, "赤", 10, 68);
+
+  label362_ = AddLabel(client, "Label362", "アゲ石：", 576, 462);
+  label364_ = AddLabel(client, "Label364", "黒番", 638, 462);
+  label365_ = AddLabel(client, "Label365", "白番", 718, 462);
+  label363_ = AddLabel(client, "Label363", "文字・記号", 550, 220);
+  edit1_ = new QLineEdit(client);
+  edit1_->setObjectName("Edit1");
+  edit1_->setGeometry(664, 458, 40, 21);
+  edit2_ = new QLineEdit(client);
+  edit2_->setObjectName("Edit2");
+  edit2_->setGeometry(744, 458, 40, 21);
+  edit3_ = new QLineEdit(client);
+  edit3_->setObjectName("Edit3");
+  edit3_->setGeometry(624, 216, 100, 21);
+  for (QLineEdit* edit : {edit1_, edit2_, edit3_}) edit->setFont(UiFont());
+  edit1_->setReadOnly(true);
+  edit2_->setReadOnly(true);
+
+  for (QWidget* w : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+    formGeometry_[w] = w->geometry();
+  }
+
+  Wire(buttons_[1], &QAbstractButton::clicked, [this] { CuteButton1Click(); });
+  Wire(buttons_[6], &QAbstractButton::clicked, [this] { CuteButton6Click(); });
+  Wire(buttons_[7], &QAbstractButton::clicked, [this] { CuteButton7Click(); });
+  // A user click on a play-mode button selects it as the program does; the
+  // board runs the handler only when the selection changes.
+  for (int mode : {kPlayAlternate, kPlayFree, kPlayEndOfGame}) {
+    Wire(radios_[mode], &QAbstractButton::clicked, [this, mode] { main_.SelectPlayModeButton(mode); });
+  }
+  // Placeholders until the lesson player and authoring are in: CuteButton2,
+  // 3, 4, 5, 8, 9, 10, 11, 13, 14, 15, ComboBox1, the grids' clicks and the
+  // text-style buttons RadioButton5 ... RadioButton10 have no handler yet.
+}
+
+void TForm2::CreateMenu() {
+  QMenuBar* bar = menuBar();
+  bar->setFont(UiFont());
+  auto item = [this](QMenu* menu, const char* name, const char* caption,
+                     std::function<void()> handler) {
+    QAction* action = menu->addAction(U(caption));
+    action->setObjectName(name);
+    Wire(action, &QAction::triggered, std::move(handler));
+    return action;
+  };
+  auto topItem = [this, bar](const char* name, const char* caption, std::function<void()> handler) {
+    QAction* action = bar->addAction(U(caption));
+    action->setObjectName(name);
+    Wire(action, &QAction::triggered, std::move(handler));
+  };
+
+  QMenu* boards = bar->addMenu(U("碁盤選択"));
+  item(boards, "N10", "１９路盤", [this] { N10Click(); });
+  // Placeholders until the small-board windows are in.
+  item(boards, "N4", "１３路盤", [] {});
+  item(boards, "N5", "９路盤", [] {});
+  topItem("N8", "対局終了", [this] { N8Click(); });
+  QMenu* adjourn = bar->addMenu(U("打ち掛け"));
+  // Placeholders until the adjourned-game store is in.
+  item(adjourn, "Save1", "保存", [] {});
+  item(adjourn, "N2", "復元", [] {});
+  topItem("N9", "地の計算", [this] { N9Click(); });
+  QMenu* help = bar->addMenu(U("ヘルプ"));
+  item(help, "ALLHelp", "オンラインヘルプ", [this] { ALLHelpClick(); });
+  item(help, "VInfo", "バージョン情報", [this] { VInfoClick(); });
+  topItem("APEnd", "終了", [this] { APEndClick(); });
+}
+
+void TForm2::SetTop(QWidget* widget, int top) {
+  widget->move(widget->x(), top);
+  widget->setVisible(true);
+}
+
+void TForm2::HideAtFormPosition(QWidget* widget) {
+  // A control the view layout hides goes back to its form position, so that
+  // switching the layouts back and forth leaves every control as it was.
+  widget->setGeometry(formGeometry_.at(widget));
+  widget->setVisible(false);
+}
+
+void TForm2::ShowPrisonerBoxes(bool shown) {
+  for (QWidget* w : std::initializer_list<QWidget*>{label362_, label364_, label365_, edit1_, edit2_}) {
+    w->setVisible(shown);
+  }
+}
+
+void TForm2::ShowViewLayout() {
+  for (int n : {2, 3, 4, 8, 11, 13}) HideAtFormPosition(buttons_[n]);
+  SetTop(buttons_[5], 416);
+  SetTop(buttons_[6], 452);
+  SetTop(buttons_[7], 416);
+  SetTop(buttons_[9], 452);
+  SetTop(buttons_[10], 416);
+  SetTop(buttons_[14], 384);
+  SetTop(buttons_[15], 384);
+  SetTop(comboBox1_, 384);
+  edit1_->setVisible(false);
+  edit2_->setVisible(false);
+  HideAtFormPosition(edit3_);
+  groupBox1_->setVisible(true);
+  HideAtFormPosition(groupBox2_);
+  HideAtFormPosition(groupBox3_);
+  dbGrid1_->setGeometry(dbGrid1_->x(), 17, dbGrid1_->width(), 327);
+  dbGrid1_->setVisible(true);
+  HideAtFormPosition(dbGrid2_);
+  HideAtFormPosition(label363_);
+  for (QLabel* l : {label362_, label364_, label365_}) l->setVisible(false);
+}
+
+void TForm2::ShowEditLayout() {
+  SetTop(buttons_[2], 404);
+  SetTop(buttons_[3], 404);
+  SetTop(buttons_[4], 432);
+  SetTop(buttons_[8], 432);
+  SetTop(buttons_[5], 456);
+  SetTop(buttons_[6], 456);
+  SetTop(buttons_[7], 488);
+  SetTop(buttons_[9], 488);
+  SetTop(buttons_[10], 488);
+  buttons_[11]->setVisible(true);
+  buttons_[13]->setVisible(true);
+  buttons_[14]->setVisible(false);
+  buttons_[15]->setVisible(false);
+  SetTop(comboBox1_, 456);
+  edit1_->setVisible(false);
+  edit2_->setVisible(false);
+  SetTop(edit3_, 374);
+  groupBox1_->setVisible(false);
+  SetTop(groupBox2_, 268);
+  SetTop(groupBox3_, 268);
+  dbGrid1_->setGeometry(dbGrid1_->x(), 12, dbGrid1_->width(), 105);
+  dbGrid1_->setVisible(true);
+  dbGrid2_->setGeometry(dbGrid2_->x(), 127, dbGrid2_->width(), 140);
+  dbGrid2_->setVisible(true);
+  SetTop(label363_, 378);
+  for (QLabel* l : {label362_, label364_, label365_}) l->setVisible(false);
+}
+
+void TForm2::Label1MouseDown(int p, Qt::MouseButton button) {
+  const MouseButton which = button == Qt::LeftButton    ? MouseButton::Left
+                            : button == Qt::RightButton ? MouseButton::Right
+                                                        : MouseButton::Middle;
+  main_.BoardClick(p, which);
+}
+
+void TForm2::CuteButton1Click() {
+  if (board_.AppMode == kAppView) {
+    board_.AppMode = kAppEdit;
+    buttons_[1]->setText(U("編集"));
+    ShowEditLayout();
+  } else {
+    board_.AppMode = kAppView;
+    buttons_[1]->setText(U("入門"));
+    ShowViewLayout();
+  }
+}
+
+void TForm2::CuteButton6Click() { main_.CuteButton6Click(); }
+
+void TForm2::CuteButton7Click() { main_.CuteButton7Click(); }
+
+void TForm2::N10Click() {
+  main_.BeginGame();
+  buttons_[6]->move(728, 416);
+  for (int n : {9, 10, 14, 15}) buttons_[n]->setVisible(false);
+  comboBox1_->setVisible(false);
+  ShowPrisonerBoxes(true);
+  // BeginGame wrote "始めてください。" before the layout changed; keep it.
+}
+
+void TForm2::N8Click() {
+  buttons_[6]->move(640, 452);
+  for (int n : {9, 10, 14, 15}) buttons_[n]->setVisible(true);
+  comboBox1_->setVisible(true);
+  ShowPrisonerBoxes(false);
+  main_.EndGame();
+}
+
+void TForm2::N9Click() { main_.N9Click(); }
+
+void TForm2::ALLHelpClick() { help_->ShowContents(); }
+
+void TForm2::VInfoClick() { TUserDialogs::ShowInformation(this, U(kVersionText)); }
+
+void TForm2::APEndClick() {
+  if (TUserDialogs::Confirm(this, U(kExitQuestion))) TerminateApplication();
+}
+
+void TForm2::closeEvent(QCloseEvent* event) {
+  QMainWindow::closeEvent(event);
+  TerminateApplication();
+}
+
+void TForm2::Timer1Timer() { statusBar1_->SetPanelText(2, ClockText(QDateTime::currentDateTime())); }
+
+QString TForm2::ClockText(const QDateTime& time) {
+  // Fixed form whatever the user's regional settings: English AM/PM.
+  const QTime t = time.time();
+  const int hour12 = t.hour() % 12 == 0 ? 12 : t.hour() % 12;
+  return QString("%1/%2  %3:%4 %5")
+      .arg(time.date().month(), 2, 10, QChar('0'))
+      .arg(time.date().day(), 2, 10, QChar('0'))
+      .arg(hour12, 2, 10, QChar('0'))
+      .arg(t.minute(), 2, 10, QChar('0'))
+      .arg(t.hour() < 12 ? "AM" : "PM");
+}
+
+}  // namespace momiro

@@ -1,0 +1,71 @@
+// momiro --actions runs the real program from a script and prints what the
+// user would see.
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+  int exitCode;
+  QString output;
+};
+
+Run RunActions(const QString& script) {
+  QTemporaryDir dir;
+  const QString path = dir.path() + "/actions.txt";
+  QFile file(path);
+  file.open(QIODevice::WriteOnly);
+  file.write(script.toUtf8());
+  file.close();
+  QProcess process;
+  process.setProgram(MOMIRO_EXECUTABLE);
+  process.setArguments({"--actions", path});
+  process.setWorkingDirectory(dir.path());
+  process.start();
+  process.waitForFinished(60000);
+  return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+}
+
+}  // namespace
+
+class ActionsTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void playsUndoesAndAnswersMessageBoxes() {
+    const Run run = RunActions(QString::fromUtf8(
+        "menu 碁盤選択/１９路盤\n"
+        "click Label1\n"
+        "click CuteButton7\n"
+        "click CuteButton7\n"
+        "click RadioButton3\n"
+        "menu 地の計算\n"
+        "answer no\n"
+        "menu 終了\n"
+        "click Label2\n"));
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.output, QString::fromUtf8(
+                             "status0: 始めてください。\n"
+                             "status0: \n"
+                             "status0: もう戻せません。\n"
+                             "message: 手入れの完了を確認してください。ダメ詰めは不要です。\n"
+                             "status0: 盤面：黒 0 目、白 361 目です。\n"
+                             "message: 「Momiro」を終了していいですか？\n"
+                             "status0: \n"));
+  }
+
+  void unknownComponentEndsTheRunWithStatusOne() {
+    const Run run = RunActions("click Label9999\nclick Label1\n");
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.output, QString("error: unknown component Label9999\n"));
+  }
+
+  void exitAnsweredYesEndsTheRun() {
+    const Run run = RunActions(QString::fromUtf8("menu 終了\nmenu 存在しない\n"));
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.output, QString::fromUtf8("message: 「Momiro」を終了していいですか？\n"));
+  }
+};
+
+QTEST_MAIN(ActionsTest)
+#include "actions_test.moc"

@@ -1,0 +1,132 @@
+#include "driver.h"
+
+#include <charconv>
+#include <sstream>
+#include <vector>
+
+#include "board/board_view.h"
+
+namespace momiro {
+
+// Keeps the text cells (the board code reads them back) and prints what goes
+// to panel 0 and to message boxes. Pictures and sounds are not needed here.
+class BoardDriver::PrintingView : public BoardView {
+ public:
+  explicit PrintingView(std::ostream& out) : out_(out), texts_(kMaxPoints + 1) {}
+
+  void LoadPicture(int, const std::string&) override {}
+  void ClearPicture(int) override {}
+  void SetCellText(int p, const std::string& text) override { texts_.at(p) = text; }
+  std::string CellText(int p) const override { return texts_.at(p); }
+  void SetCellTextColour(int, Rgb) override {}
+  void SetCellBold(int, bool) override {}
+  void SetCellTransparent(int) override {}
+  void SetCellOpaque(int, Rgb) override {}
+  void ShowPrisoners(int, int) override {}
+  void SetStatusText(int panel, const std::string& text) override {
+    if (panel == 0 && !text.empty()) out_ << "status: " << text << "\n";
+  }
+  void PlaySound(int) override {}
+  void ShowMessage(const std::string& text) override {
+    if (!text.empty()) out_ << "message: " << text << "\n";
+  }
+  void ShowPlayModeButton(int) override {}
+
+ private:
+  std::ostream& out_;
+  std::vector<std::string> texts_;  // index p
+};
+
+BoardDriver::BoardDriver(std::ostream& out)
+    : out_(out), view_(std::make_unique<PrintingView>(out)),
+      main_(std::make_unique<MainBoard>(board_, *view_)) {
+  // As the program starts: an empty board in the view layout, free mode.
+  main_->ClearBoard();
+  board_.AppMode = kAppView;
+  board_.PlayMode = kPlayFree;
+  board_.LineCount = kMaxLines;
+  board_.PointCount = kMaxPoints;
+  main_->SelectPlayModeButton(kPlayFree);
+}
+
+BoardDriver::~BoardDriver() = default;
+
+void BoardDriver::Execute(const std::string& line) {
+  std::istringstream words(line);
+  std::string command, first, second, extra;
+  words >> command >> first >> second >> extra;
+  if (command.empty()) return;
+
+  if (command == "size") {
+    if (first == "19" && second.empty()) return;
+    if ((first == "13" || first == "9") && second.empty()) {
+      out_ << "error: not available\n";
+      return;
+    }
+    out_ << "error: size must be 19, 13 or 9\n";
+  } else if (command == "new" && first.empty()) {
+    main_->BeginGame();
+  } else if (command == "mode" && second.empty()) {
+    if (first == "alternate") {
+      main_->SelectPlayModeButton(kPlayAlternate);
+    } else if (first == "free") {
+      main_->SelectPlayModeButton(kPlayFree);
+    } else if (first == "end") {
+      main_->SelectPlayModeButton(kPlayEndOfGame);
+    } else {
+      out_ << "error: mode must be alternate, free or end\n";
+    }
+  } else if (command == "click" && extra.empty()) {
+    Click(first, second);
+  } else if (command == "undo" && first.empty()) {
+    main_->CuteButton7Click();
+  } else if (command == "clear" && first.empty()) {
+    main_->CuteButton6Click();
+  } else if (command == "count" && first.empty()) {
+    main_->N9Click();
+  } else if (command == "print" && first.empty()) {
+    Print();
+  } else {
+    out_ << "error: unknown command: " << line << "\n";
+  }
+}
+
+void BoardDriver::Click(const std::string& pointText, const std::string& buttonText) {
+  int p = 0;
+  const char* end = pointText.data() + pointText.size();
+  const auto [rest, ec] = std::from_chars(pointText.data(), end, p);
+  if (pointText.empty() || ec != std::errc() || rest != end || p < 1 || p > board_.PointCount) {
+    out_ << "error: point must be a number from 1 to " << board_.PointCount << "\n";
+    return;
+  }
+  // The main window knows only which button went down; Shift matters on the
+  // small boards alone.
+  MouseButton button;
+  if (buttonText.empty() || buttonText == "left" || buttonText == "shift-left") {
+    button = MouseButton::Left;
+  } else if (buttonText == "right" || buttonText == "shift-right") {
+    button = MouseButton::Right;
+  } else {
+    out_ << "error: button must be left, right, shift-left or shift-right\n";
+    return;
+  }
+  main_->BoardClick(p, button);
+}
+
+void BoardDriver::Print() {
+  const int n = board_.LineCount;
+  for (int row = 0; row < n; ++row) {
+    std::string line(n, '.');
+    for (int column = 0; column < n; ++column) {
+      const int value = board_.Cell(column * n + row + 1);
+      if (value == kBlack || value == -kBlack) line[column] = 'X';
+      if (value == kWhite || value == -kWhite) line[column] = 'O';
+    }
+    out_ << line << "\n";
+  }
+  out_ << "moves " << board_.MoveCount << " number " << board_.MoveNumber << " next "
+       << board_.CurrentColour << " black-taken " << board_.BlackStonesTaken << " white-taken "
+       << board_.WhiteStonesTaken << "\n";
+}
+
+}  // namespace momiro
