@@ -1,4 +1,5 @@
-// Case mapping of stored strings (the CharCase rule of string fields).
+// Case mapping of stored strings (the CharCase rule of string fields) and
+// the check that a table's locale is known.
 //
 // Placeholder: this maps case through ICU directly, with the platform locale
 // identifier (sort id × 65536 + language id; language 0 maps under US English,
@@ -14,5 +15,9 @@ namespace rudira {
 
 // Maps `text` (UTF-8) to upper or lower case in place.
 void LocaleCaseMap(int16_t languageId, int16_t sortId, bool upper, std::string& text);
+
+// Whether the platform knows the locale (language 0, no locale, always is).
+// Placeholder as above: to be replaced by the engine's locale check.
+bool LocaleAvailable(int16_t languageId, int16_t sortId);
 
 }  // namespace rudira
