@@ -2,6 +2,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDateTime>
+#include <QFile>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTemporaryDir>
@@ -198,6 +199,20 @@ class MainWindowTest : public QObject {
     ClickPoint(8);
     QVERIFY(Image(8)->HasPicture());
     QCOMPARE(messages_.size(), 1);
+  }
+
+  void aMissingSoundFileStopsTheActionThere() {
+    QTemporaryDir dir;
+    QFile::copy(QString(MOMIRO_PROGRAM_DIR) + "stB.bmp", dir.path() + "/stB.bmp");
+    board_->ProgramDirectory = (dir.path() + "/").toStdString();
+    form_->N10Click();
+    ClickPoint(7);
+    QCOMPARE(messages_.size(), 1);
+    QVERIFY(messages_[0].contains("Oto1.wav"));
+    // The stone is drawn, but the rest of the move (handing the turn to
+    // white) was abandoned with the sound.
+    QVERIFY(Image(7)->HasPicture());
+    QCOMPARE(board_->CurrentColour, kBlack);
   }
 
   void helpShowsContentsAndTopics() {
