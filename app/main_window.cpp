@@ -355,9 +355,9 @@ void TForm2::CuteButton1Click() {
   }
 }
 
-void TForm2::CuteButton6Click() { main_.CuteButton6Click(); }
+void TForm2::CuteButton6Click() { main_.ClearClick(); }
 
-void TForm2::CuteButton7Click() { main_.CuteButton7Click(); }
+void TForm2::CuteButton7Click() { main_.TakeBackClick(); }
 
 void TForm2::N10Click() {
   main_.BeginGame();
@@ -376,7 +376,7 @@ void TForm2::N8Click() {
   main_.EndGame();
 }
 
-void TForm2::N9Click() { main_.N9Click(); }
+void TForm2::N9Click() { main_.CountClick(); }
 
 void TForm2::ALLHelpClick() { help_->ShowContents(); }
 

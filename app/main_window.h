@@ -3,7 +3,7 @@
 // prisoner boxes, the menus, the status bar with its clock, and the sounds.
 //
 // The window owns its controls and handlers; the handlers call the board
-// routines (MainBoard over the shared BoardState) and, once the lessons
+// routines (BoardRules over the shared BoardState) and, once the lessons
 // layer is in, the lesson routines. All state lives in BoardState.
 #ifndef MOMIRO_APP_MAIN_WINDOW_H_
 #define MOMIRO_APP_MAIN_WINDOW_H_
@@ -24,7 +24,7 @@
 #include "app/sound_player.h"
 #include "app/status_panels.h"
 #include "board/board_state.h"
-#include "board/main_board.h"
+#include "board/board_rules.h"
 
 namespace momiro {
 
@@ -41,7 +41,7 @@ class TForm2 : public QMainWindow {
   explicit TForm2(BoardState& board, QWidget* parent = nullptr);
   ~TForm2() override;
 
-  MainBoard& Board() { return main_; }
+  BoardRules& Board() { return main_; }
   TBoardCells& Cells() { return *cells_; }
   THelpViewer& Help() { return *help_; }
   TCuteButton* Button(int number) const { return buttons_.at(number); }
@@ -88,7 +88,7 @@ class TForm2 : public QMainWindow {
 
   BoardState& board_;
   std::unique_ptr<TBoardCells> cells_;  // the board's cells; the widgets belong to the window
-  MainBoard main_;
+  BoardRules main_;
   std::map<int, TCuteButton*> buttons_;  // CuteButton<number>
   QComboBox* comboBox1_ = nullptr;
   QGroupBox* groupBox1_ = nullptr;

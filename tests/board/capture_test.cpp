@@ -2,12 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/main_board_fixture.h"
+#include "support/board_rules_fixture.h"
 
 namespace momiro::testing {
 namespace {
 
-using CaptureTest = MainBoardTest;
+using CaptureTest = BoardRulesTest;
 
 TEST_F(CaptureTest, OneStoneCapturesTwoGroups) {
   SetPosition(board, {

@@ -1,12 +1,12 @@
 // ClearBoard, PlacePoint and ClearEmptyMarks of the main window.
 #include <gtest/gtest.h>
 
-#include "support/main_board_fixture.h"
+#include "support/board_rules_fixture.h"
 
 namespace momiro::testing {
 namespace {
 
-using DrawingTest = MainBoardTest;
+using DrawingTest = BoardRulesTest;
 
 TEST_F(DrawingTest, ClearBoardShowsSpacesZeroPrisonersAndBlackToPlay) {
   board.SetCell(5, kWhite);

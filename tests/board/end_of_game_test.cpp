@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/main_board_fixture.h"
+#include "support/board_rules_fixture.h"
 
 namespace momiro::testing {
 namespace {
 
-class EndOfGameTest : public MainBoardTest {
+class EndOfGameTest : public BoardRulesTest {
  protected:
   EndOfGameTest() { main.SelectPlayModeButton(kPlayEndOfGame); }
 };
@@ -54,11 +54,11 @@ TEST_F(EndOfGameTest, LargeGroupsOutgrowTheDeadList) {
 }
 
 TEST_F(EndOfGameTest, CountsOfPlainBoards) {
-  main.N9Click();
+  main.CountClick();
   EXPECT_EQ(view.status[0], "盤面：黒 0 目、白 361 目です。");
   EXPECT_EQ(view.sounds, (std::vector<int>{kStoneSound}));
   board.SetCell(P(9, 9), kBlack);
-  main.N9Click();
+  main.CountClick();
   EXPECT_EQ(view.status[0], "盤面：黒 360 目、白 0 目です。");
 }
 
@@ -92,14 +92,14 @@ TEST_F(EndOfGameTest, CountSubtractsEachSidesLostStones) {
   board.SetCell(P(9, 9), kBlack);
   board.BlackStonesTaken = 3;
   board.WhiteStonesTaken = 5;
-  main.N9Click();
+  main.CountClick();
   EXPECT_EQ(view.status[0], "盤面：黒 357 目、白 -5 目です。");
 }
 
 TEST_F(EndOfGameTest, NoCountOutsideEndOfGameMode) {
   main.SelectPlayModeButton(kPlayFree);
   view.status[0] = "unchanged";
-  main.N9Click();
+  main.CountClick();
   EXPECT_EQ(view.status[0], "unchanged");
 }
 

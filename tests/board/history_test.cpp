@@ -3,12 +3,12 @@
 
 #include <gtest/gtest.h>
 
-#include "support/main_board_fixture.h"
+#include "support/board_rules_fixture.h"
 
 namespace momiro::testing {
 namespace {
 
-using HistoryTest = MainBoardTest;
+using HistoryTest = BoardRulesTest;
 
 TEST_F(HistoryTest, ThreeUndosEmptyTheBoardAndReshowNumbers) {
   main.BeginGame();
@@ -16,18 +16,18 @@ TEST_F(HistoryTest, ThreeUndosEmptyTheBoardAndReshowNumbers) {
   for (int p : {a, b, c}) main.BoardClick(p, MouseButton::Left);
   ASSERT_EQ(view.At(b).text, "");
 
-  main.CuteButton7Click();
+  main.TakeBackClick();
   EXPECT_EQ(board.Cell(c), kEmpty);
   EXPECT_EQ(view.At(c).picture, "");
   EXPECT_EQ(view.At(b).text, "2");
   EXPECT_EQ(board.LastPoint, b);
   EXPECT_EQ(board.CurrentColour, kBlack);
 
-  main.CuteButton7Click();
+  main.TakeBackClick();
   EXPECT_EQ(view.At(a).text, "1");
   EXPECT_EQ(board.CurrentColour, kWhite);
 
-  main.CuteButton7Click();
+  main.TakeBackClick();
   EXPECT_EQ(BoardRows(board), BoardRows(BoardState{}));
   EXPECT_EQ(board.CurrentColour, kBlack);
   EXPECT_EQ(board.MoveNumber, 0);
@@ -48,7 +48,7 @@ TEST_F(HistoryTest, UndoOfATwoStoneCaptureRestoresBoth) {
   board.CurrentColour = kBlack;
   main.BoardClick(P(1, 0), MouseButton::Left);
   ASSERT_EQ(board.WhiteStonesTaken, 2);
-  main.CuteButton7Click();
+  main.TakeBackClick();
   EXPECT_EQ(board.Cell(P(0, 0)), kWhite);
   EXPECT_EQ(board.Cell(P(0, 1)), kWhite);
   EXPECT_EQ(board.Cell(P(1, 0)), kEmpty);
@@ -61,14 +61,14 @@ TEST_F(HistoryTest, UndoOfATwoStoneCaptureRestoresBoth) {
 
 TEST_F(HistoryTest, ClearThenUndoHasNothingToTakeBack) {
   Black(P(3, 3));
-  main.CuteButton6Click();
-  main.CuteButton7Click();
+  main.ClearClick();
+  main.TakeBackClick();
   EXPECT_EQ(view.status[0], "もう戻せません。");
   EXPECT_EQ(view.sounds, (std::vector<int>{kStoneSound}));
 }
 
 TEST_F(HistoryTest, EmptyListWithALessonStepStepsTheLessonBack) {
-  struct Hooks : MainBoardHooks {
+  struct Hooks : BoardHooks {
     void ChooseContinuation(int) override {}
     void RecordAuthoringEntry(int, MouseButton) override {}
     void StepLessonBack() override { ++steppedBack; }
@@ -77,10 +77,10 @@ TEST_F(HistoryTest, EmptyListWithALessonStepStepsTheLessonBack) {
   main.SetHooks(&hooks);
   board.LessonStepTaken = 1;
   Black(P(3, 3));
-  main.CuteButton7Click();  // the free stone goes first
+  main.TakeBackClick();  // the free stone goes first
   EXPECT_EQ(hooks.steppedBack, 0);
   EXPECT_EQ(board.Cell(P(3, 3)), kEmpty);
-  main.CuteButton7Click();
+  main.TakeBackClick();
   EXPECT_EQ(hooks.steppedBack, 1);
 }
 

@@ -1,12 +1,12 @@
 // The main window's board click and play modes.
 #include <gtest/gtest.h>
 
-#include "support/main_board_fixture.h"
+#include "support/board_rules_fixture.h"
 
 namespace momiro::testing {
 namespace {
 
-using PlayTest = MainBoardTest;
+using PlayTest = BoardRulesTest;
 
 TEST_F(PlayTest, FreeModeColoursByButtonWithoutNumbersOrSound) {
   Black(P(3, 3));
@@ -73,7 +73,7 @@ TEST_F(PlayTest, OccupiedPointsAreIgnored) {
 }
 
 TEST_F(PlayTest, ChoiceMarkerAndEditLayoutGoToTheLessonLayer) {
-  struct Hooks : MainBoardHooks {
+  struct Hooks : BoardHooks {
     void ChooseContinuation(int p) override { chosen = p; }
     void RecordAuthoringEntry(int p, MouseButton) override { authored = p; }
     void StepLessonBack() override { ++steppedBack; }
@@ -110,7 +110,7 @@ TEST_F(PlayTest, LongGamesOutgrowTheListsAndStillUndo) {
   EXPECT_GT(board.CaptureCount, 100);
   EXPECT_EQ(board.MoveCount, placed);
   const int captures = board.CaptureCount;
-  main.CuteButton7Click();  // undo of the last black stone restores the white line
+  main.TakeBackClick();  // undo of the last black stone restores the white line
   EXPECT_EQ(board.CaptureCount, captures - 19);
   for (int row = 0; row < 19; ++row) EXPECT_EQ(board.Cell(P(row, 0)), kWhite);
 }

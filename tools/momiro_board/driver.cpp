@@ -39,7 +39,7 @@ class BoardDriver::PrintingView : public BoardView {
 
 BoardDriver::BoardDriver(std::ostream& out)
     : out_(out), view_(std::make_unique<PrintingView>(out)),
-      main_(std::make_unique<MainBoard>(board_, *view_)) {
+      main_(std::make_unique<BoardRules>(board_, *view_)) {
   // As the program starts: an empty board in the view layout, free mode.
   main_->ClearBoard();
   board_.AppMode = kAppView;
@@ -79,11 +79,11 @@ void BoardDriver::Execute(const std::string& line) {
   } else if (command == "click" && extra.empty()) {
     Click(first, second);
   } else if (command == "undo" && first.empty()) {
-    main_->CuteButton7Click();
+    main_->TakeBackClick();
   } else if (command == "clear" && first.empty()) {
-    main_->CuteButton6Click();
+    main_->ClearClick();
   } else if (command == "count" && first.empty()) {
-    main_->N9Click();
+    main_->CountClick();
   } else if (command == "print" && first.empty()) {
     Print();
   } else {

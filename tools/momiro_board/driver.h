@@ -23,7 +23,7 @@
 #include <string>
 
 #include "board/board_state.h"
-#include "board/main_board.h"
+#include "board/board_rules.h"
 
 namespace momiro {
 
@@ -44,7 +44,7 @@ class BoardDriver {
   std::ostream& out_;
   BoardState board_;
   std::unique_ptr<PrintingView> view_;
-  std::unique_ptr<MainBoard> main_;
+  std::unique_ptr<BoardRules> main_;
 };
 
 }  // namespace momiro

@@ -1,19 +1,19 @@
 // A main board in the view layout over a recording view, as the program has
 // it after start-up (free mode, empty board).
-#ifndef MOMIRO_TESTS_BOARD_SUPPORT_MAIN_BOARD_FIXTURE_H_
-#define MOMIRO_TESTS_BOARD_SUPPORT_MAIN_BOARD_FIXTURE_H_
+#ifndef MOMIRO_TESTS_BOARD_SUPPORT_BOARD_RULES_FIXTURE_H_
+#define MOMIRO_TESTS_BOARD_SUPPORT_BOARD_RULES_FIXTURE_H_
 
 #include <gtest/gtest.h>
 
-#include "board/main_board.h"
+#include "board/board_rules.h"
 #include "recording_view.h"
 #include "text_board.h"
 
 namespace momiro::testing {
 
-class MainBoardTest : public ::testing::Test {
+class BoardRulesTest : public ::testing::Test {
  protected:
-  MainBoardTest() : main(board, view) {
+  BoardRulesTest() : main(board, view) {
     board.ProgramDirectory = "/prog/";
     main.ClearBoard();
     board.AppMode = kAppView;
@@ -33,9 +33,9 @@ class MainBoardTest : public ::testing::Test {
 
   BoardState board;
   RecordingView view;
-  MainBoard main;
+  BoardRules main;
 };
 
 }  // namespace momiro::testing
 
-#endif  // MOMIRO_TESTS_BOARD_SUPPORT_MAIN_BOARD_FIXTURE_H_
+#endif  // MOMIRO_TESTS_BOARD_SUPPORT_BOARD_RULES_FIXTURE_H_

@@ -1,4 +1,4 @@
-#include "board/main_board.h"
+#include "board/board_rules.h"
 
 #include <cstdlib>
 
@@ -7,9 +7,18 @@
 
 namespace momiro {
 
-MainBoard::MainBoard(BoardState& board, BoardView& view) : board_(board), view_(view) {}
+BoardRules::BoardRules(BoardState& board, BoardView& view, BoardKind kind)
+    : board_(board), view_(view), kind_(kind) {}
 
-void MainBoard::ClearBoard() {
+void BoardRules::ClearBoard() {
+  if (kind_ == BoardKind::Main) {
+    ClearMainBoard();
+  } else {
+    ClearSmallBoard();
+  }
+}
+
+void BoardRules::ClearMainBoard() {
   board_.MoveNumber = 0;
   board_.CurrentColour = kBlack;
   board_.MoveCount = 0;
@@ -40,12 +49,50 @@ void MainBoard::ClearBoard() {
   for (int i = 1; i <= board_.CaptureLog.Size(); ++i) board_.CaptureLog.Mutable(i) = CaptureEntry{};
 }
 
-void MainBoard::DrawStonePicture(int point, int colour) {
+void BoardRules::ClearSmallBoard() {
+  board_.MoveNumber = 0;
+  board_.CurrentColour = kBlack;
+  board_.MoveCount = 0;
+  board_.CaptureCount = 0;
+  board_.BlackStonesTaken = 0;
+  board_.WhiteStonesTaken = 0;
+  view_.ShowPrisoners(kBlackPrisonerBox, 0);
+  view_.ShowPrisoners(kWhitePrisonerBox, 0);
+  view_.SetStatusText(0, "");
+  // Only this window's points: the Cells entries beyond N x N are the main
+  // board's and are left alone.
+  for (int p = 1; p <= board_.PointCount; ++p) {
+    view_.ClearPicture(p);
+    view_.SetCellText(p, "");
+    board_.SetCell(p, kEmpty);
+  }
+  captures_.ClearMarks();
+  for (int i = 1; i <= board_.MoveList.Size(); ++i) {
+    MoveEntry& move = board_.MoveList.Mutable(i);
+    move.moveNumber = move.colour = move.point = 0;
+  }
+  for (int i = 1; i <= board_.CaptureLog.Size(); ++i) board_.CaptureLog.Mutable(i) = CaptureEntry{};
+  view_.SetStatusText(0, kPleaseBegin);
+}
+
+void BoardRules::DrawStonePicture(int point, int colour) {
   view_.LoadPicture(point, StonePicturePath(board_, colour));
 }
 
-void MainBoard::PlacePoint(int moveNumber, int colour, int point, int code,
+void BoardRules::PlacePoint(int moveNumber, int colour, int point, int code,
                            const std::string& text) {
+  if (kind_ == BoardKind::Small) {
+    // Stones only: no comment, no red number, no figure row.
+    DrawStonePicture(point, colour);
+    view_.SetCellTextColour(point, colour == kBlack ? kWhiteText : kBlackText);
+    if (code >= kDrawNewestNumber && moveNumber > 0) {
+      view_.SetCellText(point, std::to_string(moveNumber));
+    }
+    if (code == kDrawNewestNumber && board_.LastPoint > 0) view_.SetCellText(board_.LastPoint, "");
+    board_.LastPoint = point;
+    CheckCaptures(moveNumber, point);
+    return;
+  }
   view_.SetCellBold(point, false);
   if (code <= kDrawAllNumbers) {
     const bool haveRow = figure_ != nullptr && figure_->HasCurrentRow();
@@ -91,7 +138,7 @@ void MainBoard::PlacePoint(int moveNumber, int colour, int point, int code,
   }
 }
 
-void MainBoard::ClearEmptyMarks() {
+void BoardRules::ClearEmptyMarks() {
   for (int p = 1; p <= kMaxPoints; ++p) {
     const int value = std::abs(board_.Cell(p));
     if (value != kBlack && value != kWhite) {
@@ -101,12 +148,31 @@ void MainBoard::ClearEmptyMarks() {
   }
 }
 
-void MainBoard::CheckCaptures(int moveNumber, int point) {
+void BoardRules::CheckCaptures(int moveNumber, int point) {
   captures_.CheckCaptures(board_, view_, figure_, moveNumber, point);
 }
 
-void MainBoard::BoardClick(int p, MouseButton button) {
+void BoardRules::BoardClick(int p, MouseButton button, bool shift) {
   view_.SetStatusText(0, "");
+  if (kind_ == BoardKind::Small) {
+    const bool shiftClick = shift && (button == MouseButton::Left || button == MouseButton::Right);
+    if (shiftClick && board_.Cell(p) > 0) {
+      // Taken off without a record, as a prisoner of the other side.
+      view_.ClearPicture(p);
+      view_.SetCellText(p, "");
+      if (board_.Cell(p) == kBlack) {
+        ++board_.BlackStonesTaken;
+        view_.ShowPrisoners(kWhitePrisonerBox, board_.BlackStonesTaken);
+      } else {
+        ++board_.WhiteStonesTaken;
+        view_.ShowPrisoners(kBlackPrisonerBox, board_.WhiteStonesTaken);
+      }
+      board_.SetCell(p, kEmpty);
+      return;
+    }
+    PlayClick(p, button);
+    return;
+  }
   if (view_.CellText(p) == kChoiceMarker) {
     if (hooks_ != nullptr) hooks_->ChooseContinuation(p);
     return;
@@ -121,7 +187,7 @@ void MainBoard::BoardClick(int p, MouseButton button) {
   }
 }
 
-void MainBoard::PlayClick(int p, MouseButton button) {
+void BoardRules::PlayClick(int p, MouseButton button) {
   if (board_.PlayMode != kPlayEndOfGame && board_.Cell(p) > 0) return;
   switch (board_.PlayMode) {
     case kPlayAlternate: {
@@ -130,8 +196,10 @@ void MainBoard::PlayClick(int p, MouseButton button) {
       if (board_.CurrentColour != kBlack && board_.CurrentColour != kWhite) {
         board_.CurrentColour = kBlack;
       }
-      board_.LessonStepTaken = 0;
-      ClearEmptyMarks();
+      if (kind_ == BoardKind::Main) {
+        board_.LessonStepTaken = 0;
+        ClearEmptyMarks();
+      }
       ++board_.MoveCount;
       ++board_.MoveNumber;
       board_.SetCell(p, board_.CurrentColour);
@@ -139,14 +207,14 @@ void MainBoard::PlayClick(int p, MouseButton button) {
       move.moveNumber = board_.MoveNumber;
       move.colour = board_.CurrentColour;
       move.point = p;
-      view_.SetCellTransparent(p);
+      if (kind_ == BoardKind::Main) view_.SetCellTransparent(p);
       PlacePoint(board_.MoveNumber, board_.CurrentColour, p, kDrawNewestNumber, "");
       view_.PlaySound(kStoneSound);
       board_.CurrentColour = OtherColour(board_.CurrentColour);
       break;
     }
     case kPlayFree: {
-      ClearEmptyMarks();
+      if (kind_ == BoardKind::Main) ClearEmptyMarks();
       ++board_.MoveCount;
       board_.MoveNumber = 0;
       board_.CurrentColour = button == MouseButton::Left ? kBlack : kWhite;
@@ -155,7 +223,7 @@ void MainBoard::PlayClick(int p, MouseButton button) {
       move.moveNumber = 0;
       move.colour = board_.CurrentColour;
       move.point = p;
-      view_.SetCellTransparent(p);
+      if (kind_ == BoardKind::Main) view_.SetCellTransparent(p);
       PlacePoint(0, board_.CurrentColour, p, kDrawStone, "");
       break;
     }
@@ -167,7 +235,7 @@ void MainBoard::PlayClick(int p, MouseButton button) {
   }
 }
 
-void MainBoard::SelectPlayModeButton(int mode) {
+void BoardRules::SelectPlayModeButton(int mode) {
   if (selectedMode_ == mode) return;
   selectedMode_ = mode;
   view_.ShowPlayModeButton(mode);
@@ -186,7 +254,7 @@ void MainBoard::SelectPlayModeButton(int mode) {
   }
 }
 
-void MainBoard::RadioButton1Click() {
+void BoardRules::RadioButton1Click() {
   board_.PlayMode = kPlayAlternate;
   // The side that did not place the last stone moves next; when the current
   // colour is no colour (0 or 3 after some lesson rows) black moves next.
@@ -197,14 +265,14 @@ void MainBoard::RadioButton1Click() {
   }
 }
 
-void MainBoard::RadioButton2Click() { board_.PlayMode = kPlayFree; }
+void BoardRules::RadioButton2Click() { board_.PlayMode = kPlayFree; }
 
-void MainBoard::RadioButton3Click() {
+void BoardRules::RadioButton3Click() {
   board_.PlayMode = kPlayEndOfGame;
   view_.ShowMessage(kEndOfGameNotice);
 }
 
-void MainBoard::BeginGame() {
+void BoardRules::BeginGame() {
   ClearBoard();
   board_.LineCount = kMaxLines;
   board_.PointCount = kMaxPoints;
@@ -214,15 +282,24 @@ void MainBoard::BeginGame() {
   view_.SetStatusText(0, kPleaseBegin);
 }
 
-void MainBoard::EndGame() {
+void BoardRules::BeginSmallGame() {
+  assert(kind_ == BoardKind::Small);
+  board_.PlayMode = kPlayAlternate;
+  SelectPlayModeButton(kPlayAlternate);
+  board_.CurrentColour = kBlack;
+  ClearBoard();
+}
+
+void BoardRules::EndGame() {
   board_.PlayMode = kPlayFree;
   SelectPlayModeButton(kPlayFree);
   ClearBoard();
 }
 
-void MainBoard::CuteButton7Click() {
+void BoardRules::TakeBackClick() {
   view_.SetStatusText(0, "");
-  if (board_.LessonStepTaken == 0 && board_.MoveCount == 0) {
+  const bool lessonStep = kind_ == BoardKind::Main && board_.LessonStepTaken != 0;
+  if (!lessonStep && board_.MoveCount == 0) {
     view_.SetStatusText(0, kNothingToTakeBack);
     view_.PlaySound(kStoneSound);
     return;
@@ -230,27 +307,47 @@ void MainBoard::CuteButton7Click() {
   UndoMove();
 }
 
-void MainBoard::UndoMove() {
+void BoardRules::UndoMove() {
   if (board_.MoveCount > 0) {
     TakeBackOptions options;
+    // The small windows too show the number again only when the main
+    // window is in its view layout.
     options.showPreviousNumber = board_.AppMode == kAppView;
+    options.alwaysSwapColour = kind_ == BoardKind::Small;
     TakeBackMove(board_, view_, options);
   } else if (hooks_ != nullptr) {
     hooks_->StepLessonBack();
   }
 }
 
-void MainBoard::CuteButton6Click() { ClearBoard(); }
+void BoardRules::ClearClick() {
+  if (kind_ == BoardKind::Main) {
+    ClearBoard();
+    return;
+  }
+  const int playMode = board_.PlayMode;
+  if (adjourned_ != nullptr) adjourned_->SaveAdjournedGame();
+  ClearBoard();
+  board_.PlayMode = playMode;
+  // Selecting a button that was not selected runs its handler: after a
+  // clear in end-of-game mode the window is in free mode.
+  SelectPlayModeButton(playMode == kPlayAlternate ? kPlayAlternate : kPlayFree);
+}
 
-void MainBoard::N9Click() {
-  if (board_.PlayMode != kPlayEndOfGame) return;
-  view_.SetStatusText(0, MainCountText(CountTerritory(board_)));
+void BoardRules::CountClick() {
+  if (kind_ == BoardKind::Main) {
+    if (board_.PlayMode != kPlayEndOfGame) return;
+    view_.SetStatusText(0, MainCountText(CountTerritory(board_)));
+  } else {
+    view_.SetStatusText(0, SmallCountText(CountTerritory(board_)));
+  }
   view_.PlaySound(kStoneSound);
 }
 
-std::string MainCountText(const TerritoryCount& count) {
-  return "盤面：黒 " + std::to_string(count.black) + " 目、白 " + std::to_string(count.white) +
-         " 目です。";
+std::string SmallCountText(const TerritoryCount& count) {
+  return "黒 " + std::to_string(count.black) + " 目、白 " + std::to_string(count.white) + " 目です。";
 }
+
+std::string MainCountText(const TerritoryCount& count) { return "盤面：" + SmallCountText(count); }
 
 }  // namespace momiro
