@@ -35,6 +35,20 @@ size_t Utf8CutLength(std::string_view text, size_t maxBytes) {
   return maxBytes;
 }
 
+size_t Utf8CompleteLength(std::string_view text) {
+  size_t start = text.size();
+  size_t steps = 0;
+  while (start > 0 && steps < 3 && IsContinuationByte(static_cast<unsigned char>(text[start - 1]))) {
+    --start;
+    ++steps;
+  }
+  if (start == 0) return text.size();
+  size_t lead = start - 1;
+  size_t length = SequenceLength(static_cast<unsigned char>(text[lead]));
+  if (length > 1 && lead + length > text.size()) return lead;
+  return text.size();
+}
+
 std::string Utf8Cut(std::string_view text, size_t maxBytes) {
   return std::string(text.substr(0, Utf8CutLength(text, maxBytes)));
 }

@@ -12,6 +12,9 @@ namespace rudira {
 // a UTF-8 sequence. Bytes that are not valid UTF-8 count as one character each.
 size_t Utf8CutLength(std::string_view text, size_t maxBytes);
 
+// The length of text without a UTF-8 sequence left incomplete at its end.
+size_t Utf8CompleteLength(std::string_view text);
+
 // text cut to at most maxBytes bytes on a character boundary.
 std::string Utf8Cut(std::string_view text, size_t maxBytes);
 

@@ -1,0 +1,93 @@
+#include "engine/locale_services.h"
+
+#include <unicode/coll.h>
+#include <unicode/locid.h>
+#include <unicode/uloc.h>
+
+#include <cassert>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string_view>
+#include <utility>
+
+namespace rudira {
+
+namespace {
+
+// Collators by (platform locale identifier, ignore-case flag).
+struct CollatorCache {
+  std::mutex Lock;
+  std::map<std::pair<uint32_t, bool>, std::unique_ptr<icu::Collator>> Collators;  // guarded by Lock
+};
+
+CollatorCache& Cache() {
+  static CollatorCache cache;
+  return cache;
+}
+
+std::unique_ptr<icu::Collator> MakeCollator(uint16_t languageId, uint16_t sortId,
+                                            bool ignoreCase) {
+  std::string name = IcuLocaleName(languageId, sortId);
+  UErrorCode status = U_ZERO_ERROR;
+  std::unique_ptr<icu::Collator> collator(
+      icu::Collator::createInstance(name.empty() ? icu::Locale::getRoot() : icu::Locale(name.c_str()), status));
+  if (U_FAILURE(status) || collator == nullptr) {
+    status = U_ZERO_ERROR;
+    collator.reset(icu::Collator::createInstance(icu::Locale::getRoot(), status));
+  }
+  assert(collator != nullptr);
+  status = U_ZERO_ERROR;
+  collator->setAttribute(UCOL_STRENGTH, UCOL_PRIMARY, status);
+  collator->setAttribute(UCOL_CASE_LEVEL, ignoreCase ? UCOL_OFF : UCOL_ON, status);
+  collator->setAttribute(UCOL_ALTERNATE_HANDLING, UCOL_NON_IGNORABLE, status);
+  // Composed and decomposed forms of an accented letter are the same text.
+  collator->setAttribute(UCOL_NORMALIZATION_MODE, UCOL_ON, status);
+  return collator;
+}
+
+}  // namespace
+
+std::string IcuLocaleName(uint16_t languageId, uint16_t sortId) {
+  if (languageId == 0) return std::string();
+  char name[ULOC_FULLNAME_CAPACITY] = {};
+  UErrorCode status = U_ZERO_ERROR;
+  int32_t length = uloc_getLocaleForLCID(PlatformLocaleId(languageId, sortId), name,
+                                         sizeof name, &status);
+  if (U_FAILURE(status) || length <= 0 || status == U_STRING_NOT_TERMINATED_WARNING) {
+    return std::string();
+  }
+  std::string result(name, static_cast<size_t>(length));
+  // A sort identifier ICU knows becomes a collation keyword; for one it does
+  // not know ICU answers with the bare language, which is no locale here.
+  if (sortId != 0 && result.find("@collation=") == std::string::npos) return std::string();
+  return result;
+}
+
+bool LocaleInstalled(uint16_t languageId, uint16_t sortId) {
+  if (languageId == 0) return true;
+  std::string name = IcuLocaleName(languageId, sortId);
+  if (name.empty()) return false;
+  std::string_view language = icu::Locale(name.c_str()).getLanguage();
+  int32_t count = 0;
+  const icu::Locale* available = icu::Locale::getAvailableLocales(count);
+  for (int32_t i = 0; i < count; ++i) {
+    if (language == available[i].getLanguage()) return true;
+  }
+  return false;
+}
+
+const icu::Collator& LocaleCollator(uint16_t languageId, uint16_t sortId, bool ignoreCase) {
+  assert(languageId != 0);
+  CollatorCache& cache = Cache();
+  std::lock_guard<std::mutex> guard(cache.Lock);
+  auto key = std::make_pair(PlatformLocaleId(languageId, sortId), ignoreCase);
+  auto it = cache.Collators.find(key);
+  if (it == cache.Collators.end()) {
+    it = cache.Collators.emplace(key, MakeCollator(languageId, sortId, ignoreCase)).first;
+  }
+  // The map never erases, so the collator outlives the lock.
+  return *it->second;
+}
+
+}  // namespace rudira
