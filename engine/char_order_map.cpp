@@ -20,9 +20,10 @@ struct OrderCache {
   std::vector<std::unique_ptr<CharOrder>> Maps;  // guarded by Lock
 };
 
+// Never destroyed, so maps handed out stay valid through process exit.
 OrderCache& Cache() {
-  static OrderCache cache;
-  return cache;
+  static OrderCache* cache = new OrderCache;
+  return *cache;
 }
 
 std::unique_ptr<CharOrder> BuildMap(uint16_t languageId, uint16_t sortId) {

@@ -23,9 +23,11 @@ struct ErrorContext {
   EngineErrorSlots Slots;       // guarded by Lock
 };
 
+// Never destroyed: a raise from a destructor of another static object at
+// process exit still finds its context.
 ErrorContext& Context() {
-  static ErrorContext context;
-  return context;
+  static ErrorContext* context = new ErrorContext;
+  return *context;
 }
 
 thread_local int32_t gLastSocketError = 0;

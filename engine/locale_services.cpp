@@ -21,9 +21,10 @@ struct CollatorCache {
   std::map<std::pair<uint32_t, bool>, std::unique_ptr<icu::Collator>> Collators;  // guarded by Lock
 };
 
+// Never destroyed, so collators handed out stay valid through process exit.
 CollatorCache& Cache() {
-  static CollatorCache cache;
-  return cache;
+  static CollatorCache* cache = new CollatorCache;
+  return *cache;
 }
 
 std::unique_ptr<icu::Collator> MakeCollator(uint16_t languageId, uint16_t sortId,
@@ -68,7 +69,8 @@ bool LocaleInstalled(uint16_t languageId, uint16_t sortId) {
   if (languageId == 0) return true;
   std::string name = IcuLocaleName(languageId, sortId);
   if (name.empty()) return false;
-  std::string_view language = icu::Locale(name.c_str()).getLanguage();
+  const icu::Locale locale(name.c_str());
+  std::string_view language = locale.getLanguage();
   int32_t count = 0;
   const icu::Locale* available = icu::Locale::getAvailableLocales(count);
   for (int32_t i = 0; i < count; ++i) {
@@ -79,14 +81,27 @@ bool LocaleInstalled(uint16_t languageId, uint16_t sortId) {
 
 const icu::Collator& LocaleCollator(uint16_t languageId, uint16_t sortId, bool ignoreCase) {
   assert(languageId != 0);
+  // Index comparisons ask for the same collator over and over: each thread
+  // remembers its last one and skips the shared lock for it.
+  struct LastUsed {
+    uint32_t LocaleId = 0;
+    bool IgnoreCase = false;
+    const icu::Collator* Collator = nullptr;
+  };
+  thread_local LastUsed last;
+  const uint32_t localeId = PlatformLocaleId(languageId, sortId);
+  if (last.Collator != nullptr && last.LocaleId == localeId && last.IgnoreCase == ignoreCase) {
+    return *last.Collator;
+  }
   CollatorCache& cache = Cache();
   std::lock_guard<std::mutex> guard(cache.Lock);
-  auto key = std::make_pair(PlatformLocaleId(languageId, sortId), ignoreCase);
+  auto key = std::make_pair(localeId, ignoreCase);
   auto it = cache.Collators.find(key);
   if (it == cache.Collators.end()) {
     it = cache.Collators.emplace(key, MakeCollator(languageId, sortId, ignoreCase)).first;
   }
   // The map never erases, so the collator outlives the lock.
+  last = LastUsed{localeId, ignoreCase, it->second.get()};
   return *it->second;
 }
 
