@@ -35,6 +35,28 @@ int CompareBytes(std::string_view a, std::string_view b) {
   return a.size() < b.size() ? -1 : 1;
 }
 
+bool IsAscii(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  }
+  return true;
+}
+
+// US English upper-casing of ASCII is plain A-Z, so ASCII texts (the common
+// case of keys) compare without building upper-cased copies.
+int CompareAsciiUpper(std::string_view a, std::string_view b) {
+  size_t common = a.size() < b.size() ? a.size() : b.size();
+  for (size_t i = 0; i < common; ++i) {
+    unsigned char x = static_cast<unsigned char>(a[i]);
+    unsigned char y = static_cast<unsigned char>(b[i]);
+    if (x >= 'a' && x <= 'z') x = static_cast<unsigned char>(x - 'a' + 'A');
+    if (y >= 'a' && y <= 'z') y = static_cast<unsigned char>(y - 'a' + 'A');
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (a.size() == b.size()) return 0;
+  return a.size() < b.size() ? -1 : 1;
+}
+
 int CompareCollated(uint16_t languageId, uint16_t sortId, bool ignoreCase, std::string_view a,
                     std::string_view b) {
   const icu::Collator& collator = LocaleCollator(languageId, sortId, ignoreCase);
@@ -79,6 +101,7 @@ int CompareLocaleStrings(uint16_t languageId, uint16_t sortId, std::string_view 
     return CompareCollated(languageId, sortId, caseInsensitive, a, b);
   }
   if (!caseInsensitive) return CompareBytes(a, b);
+  if (IsAscii(a) && IsAscii(b)) return CompareAsciiUpper(a, b);
   std::string upperA(a);
   std::string upperB(b);
   LocaleUpperCase(kUsEnglishLanguageId, 0, upperA);

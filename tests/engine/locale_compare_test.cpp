@@ -37,6 +37,12 @@ TEST(LocaleCompareTest, Strings) {
       // ... and below it when case is ignored.
       {kNone, 0, "a", true, 0, "B", -1},
       {kNone, 0, "abc", true, 0, "ABC", 0},
+      // Case-insensitive compares the upper-cased texts: "a" becomes "A",
+      // which is below "_" although "a" is above it.
+      {kNone, 0, "a", true, 0, "_", -1},
+      {kNone, 0, "a", false, 0, "_", 1},
+      {kNone, 0, "r\xC3\xA9sum\xC3\xA9", true, 0, "R\xC3\x89SUM\xC3\x89", 0},
+      {kNone, 0, "r\xC3\xA9sum\xC3\xA9", false, 0, "R\xC3\x89SUM\xC3\x89", 1},
       {kNone, 0, "abc", false, 0, "ABC", 1},
       {kNone, 0, "ab", false, 0, "abc", -1},
       {kNone, 0, "abc", false, 2, "abd", 0},
