@@ -4,11 +4,11 @@
 #include <cassert>
 #include <cstring>
 
+#include "engine/locale_compare.h"
 #include "engine/utf8_text.h"
 #include "storage/byte_codec.h"
 #include "storage/extended_float.h"
 #include "storage/field_type.h"
-#include "storage/locale_case.h"
 #include "storage/record_layout.h"
 
 namespace rudira {
@@ -35,9 +35,9 @@ std::string NormalizeStringValue(std::string_view text, uint8_t charCase, uint8_
   const size_t end = text.find_last_not_of(' ');
   std::string result(end == std::string_view::npos ? std::string_view{} : text.substr(0, end + 1));
   if (charCase == kCharCaseUpper) {
-    LocaleCaseMap(locale.LanguageId, locale.SortId, /*upper=*/true, result);
+    LocaleUpperCase(static_cast<uint16_t>(locale.LanguageId), static_cast<uint16_t>(locale.SortId), result);
   } else if (charCase == kCharCaseLower) {
-    LocaleCaseMap(locale.LanguageId, locale.SortId, /*upper=*/false, result);
+    LocaleLowerCase(static_cast<uint16_t>(locale.LanguageId), static_cast<uint16_t>(locale.SortId), result);
   }
   result.resize(Utf8CutLength(result, size));
   return result;

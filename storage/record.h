@@ -58,6 +58,7 @@ class TRecord {
   std::vector<uint8_t> data_;     // the bytes, capacity in 64-byte granules
   TRecord* mruPrev_ = nullptr;    // towards the most recently used end
   TRecord* mruNext_ = nullptr;    // towards the least recently used end
+  bool evicting_ = false;         // chosen for removal in a cache compaction
 };
 
 // Up to 64 spare records, so that a busy cache does not reallocate. Not

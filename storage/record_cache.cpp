@@ -69,6 +69,47 @@ TRecord* TRecordCache::Insert(std::unique_ptr<TRecord> record) {
   return raw;
 }
 
+void TRecordCache::InsertSorted(std::vector<std::unique_ptr<TRecord>> records) {
+  if (records.empty()) return;
+  const auto byNumber = [](const std::unique_ptr<TRecord>& a, const std::unique_ptr<TRecord>& b) {
+    return a->RecordNo() < b->RecordNo();
+  };
+  assert(std::is_sorted(records.begin(), records.end(), byNumber));
+  const size_t oldCount = sorted_.size();
+  for (auto& record : records) {
+    LinkFront(record.get());
+    sorted_.push_back(std::move(record));
+  }
+  std::inplace_merge(sorted_.begin(), sorted_.begin() + static_cast<ptrdiff_t>(oldCount), sorted_.end(), byNumber);
+}
+
+std::vector<std::unique_ptr<TRecord>> TRecordCache::TakeCleanVictims(size_t count) {
+  std::vector<std::unique_ptr<TRecord>> victims;
+  if (count == 0) return victims;
+  std::vector<TRecord*> chosen;
+  for (TRecord* r = mruTail_; r != nullptr && chosen.size() < count; r = r->mruPrev_) {
+    if (!r->Modified() && !r->Pinned()) chosen.push_back(r);
+  }
+  if (chosen.empty()) return victims;
+  for (TRecord* r : chosen) {
+    Unlink(r);
+    r->evicting_ = true;
+  }
+  // One compaction pass moves the chosen records out of the sorted list.
+  size_t kept = 0;
+  for (size_t i = 0; i < sorted_.size(); ++i) {
+    if (sorted_[i]->evicting_) {
+      sorted_[i]->evicting_ = false;
+      victims.push_back(std::move(sorted_[i]));
+    } else {
+      if (kept != i) sorted_[kept] = std::move(sorted_[i]);
+      ++kept;
+    }
+  }
+  sorted_.resize(kept);
+  return victims;
+}
+
 std::unique_ptr<TRecord> TRecordCache::Remove(TRecord* record) {
   const size_t at = LowerBound(record->RecordNo());
   assert(at < sorted_.size() && sorted_[at].get() == record);
