@@ -19,6 +19,7 @@
 #include "app/action_runner.h"
 #include "app/cell_widgets.h"
 #include "app/main_window.h"
+#include "app/small_board_window.h"
 #include "app/termination.h"
 #include "board/board_state.h"
 
@@ -74,8 +75,9 @@ int main(int argc, char** argv) {
   // Placeholder until the lesson tables are in: the data module TDataModule1
   // with its query components is created here, before the windows.
   momiro::TForm2 form2(board);
-  // Placeholder until the small-board windows are in: TForm3 and TForm4 are
-  // created here, after the main window, each running its own board clear.
+  momiro::TSmallBoardWindow form3(board, 13);
+  momiro::TSmallBoardWindow form4(board, 9);
+  form2.SetSmallWindows(&form3, &form4);
 
   if (!options.screenshot.empty()) {
     form2.show();

@@ -10,6 +10,7 @@
 
 #include "app/error_guard.h"
 #include "app/help_viewer.h"
+#include "app/small_board_window.h"
 #include "app/termination.h"
 #include "app/user_dialogs.h"
 #include "board/point_geometry.h"
@@ -251,9 +252,8 @@ void TForm2::CreateMenu() {
 
   QMenu* boards = bar->addMenu(U("碁盤選択"));
   item(boards, "N10", "１９路盤", [this] { N10Click(); });
-  // Placeholders until the small-board windows are in.
-  item(boards, "N4", "１３路盤", [] {});
-  item(boards, "N5", "９路盤", [] {});
+  item(boards, "N4", "１３路盤", [this] { N4Click(); });
+  item(boards, "N5", "９路盤", [this] { N5Click(); });
   topItem("N8", "対局終了", [this] { N8Click(); });
   QMenu* adjourn = bar->addMenu(U("打ち掛け"));
   // Placeholders until the adjourned-game store is in.
@@ -366,6 +366,31 @@ void TForm2::N10Click() {
   comboBox1_->setVisible(false);
   ShowPrisonerBoxes(true);
   // BeginGame wrote "始めてください。" before the layout changed; keep it.
+}
+
+void TForm2::SetSmallWindows(TSmallBoardWindow* form3, TSmallBoardWindow* form4) {
+  form3_ = form3;
+  form4_ = form4;
+  for (TSmallBoardWindow* w : {form3, form4}) {
+    connect(w, &TSmallBoardWindow::Closed, this, [this] { Guarded(this, [this] { SmallWindowClosed(); }); });
+  }
+}
+
+void TForm2::OpenSmallWindow(TSmallBoardWindow* window) {
+  if (window != nullptr) window->OpenFromMainWindow();
+}
+
+void TForm2::N4Click() { OpenSmallWindow(form3_); }
+
+void TForm2::N5Click() { OpenSmallWindow(form4_); }
+
+void TForm2::SmallWindowClosed() {
+  board_.LineCount = kMaxLines;
+  board_.PointCount = kMaxPoints;
+  // The small window played on the first points of the shared cells while
+  // this board kept showing its stones: clearing makes display and state
+  // agree again.
+  main_.ClearBoard();
 }
 
 void TForm2::N8Click() {

@@ -29,6 +29,7 @@
 namespace momiro {
 
 class THelpViewer;
+class TSmallBoardWindow;
 
 inline constexpr const char* kProgramTitle = "Momiro";
 inline constexpr const char* kVersionText = "Momiro\nVersion 2.3";
@@ -46,6 +47,10 @@ class TForm2 : public QMainWindow {
   THelpViewer& Help() { return *help_; }
   TCuteButton* Button(int number) const { return buttons_.at(number); }
 
+  // The 13- and 9-line windows that "１３路盤" and "９路盤" open; they stay
+  // owned by the caller.
+  void SetSmallWindows(TSmallBoardWindow* form3, TSmallBoardWindow* form4);
+
   // Layouts of AppMode 1 ("入門") and 2 ("編集").
   void ShowViewLayout();
   void ShowEditLayout();
@@ -56,6 +61,8 @@ class TForm2 : public QMainWindow {
   void CuteButton6Click();
   void CuteButton7Click();
   void N10Click();
+  void N4Click();
+  void N5Click();
   void N8Click();
   void N9Click();
   void ALLHelpClick();
@@ -85,6 +92,8 @@ class TForm2 : public QMainWindow {
   void SetTop(QWidget* widget, int top);
   void HideAtFormPosition(QWidget* widget);
   void ShowPrisonerBoxes(bool shown);
+  void OpenSmallWindow(TSmallBoardWindow* window);
+  void SmallWindowClosed();
 
   BoardState& board_;
   std::unique_ptr<TBoardCells> cells_;  // the board's cells; the widgets belong to the window
@@ -108,7 +117,9 @@ class TForm2 : public QMainWindow {
   TSoundPlayer* mediaPlayer1_ = nullptr;
   QTimer* timer1_ = nullptr;
   std::unique_ptr<THelpViewer> help_;
-  std::map<QWidget*, QRect> formGeometry_;  // each control's geometry as the form creates it
+  std::map<QWidget*, QRect> formGeometry_;
+  TSmallBoardWindow* form3_ = nullptr;  // not owned
+  TSmallBoardWindow* form4_ = nullptr;  // not owned  // each control's geometry as the form creates it
 };
 
 }  // namespace momiro

@@ -54,6 +54,25 @@ class ActionsTest : public QObject {
                              "status0: \n"));
   }
 
+  void actionsGoToTheModalSmallWindow() {
+    const Run run = RunActions(QString::fromUtf8(
+        "menu 碁盤選択/１３路盤\n"
+        "click Label1\n"
+        "menu 地の計算\n"
+        "click TForm3.CuteButton1\n"
+        "menu 地の計算\n"
+        "menu 対局終了\n"
+        "menu 地の計算\n"));  // the main window again: not in end-of-game mode
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.output, QString::fromUtf8(
+                             "status0: \n"
+                             "status0: 始めてください。\n"
+                             "status0: \n"
+                             "status0: 黒 168 目、白 0 目です。\n"
+                             "status0: \n"
+                             "status0: 黒 0 目、白 169 目です。\n"));
+  }
+
   void unknownComponentEndsTheRunWithStatusOne() {
     const Run run = RunActions("click Label9999\nclick Label1\n");
     QCOMPARE(run.exitCode, 1);

@@ -75,7 +75,6 @@ TEST(MomiroBoard, UndoClearAndErrors) {
       "undo\n"
       "undo\n"
       "clear\n"
-      "size 13\n"
       "size 7\n"
       "click 0\n"
       "click 362\n"
@@ -86,13 +85,37 @@ TEST(MomiroBoard, UndoClearAndErrors) {
   EXPECT_EQ(out,
             "status: 始めてください。\n"
             "status: もう戻せません。\n"
-            "error: not available\n"
             "error: size must be 19, 13 or 9\n"
             "error: point must be a number from 1 to 361\n"
             "error: point must be a number from 1 to 361\n"
             "error: button must be left, right, shift-left or shift-right\n"
             "error: mode must be alternate, free or end\n"
             "error: unknown command: jump\n" +
+                EmptyRows(19) + "moves 0 number 0 next 1 black-taken 0 white-taken 0\n");
+}
+
+TEST(MomiroBoard, SmallBoardsPlayWithTheirOwnRules) {
+  const std::string out = RunBoard(
+      "size 13\n"
+      "click 1\n"              // black
+      "click 2\n"              // white
+      "click 2 shift-left\n"   // taken off without a record: Black's prisoner
+      "click 3 shift-right\n"  // an empty point: an ordinary click, black
+      "count\n"                // any mode on the small boards
+      "undo\n"
+      "print\n"
+      "size 19\n"
+      "print\n");
+  const std::string row13 = std::string(13, '.') + "\n";
+  std::string board13 = "X" + std::string(12, '.') + "\n";
+  for (int i = 1; i < 13; ++i) board13 += row13;
+  // With black on points 1 and 3, every empty point sees only black or
+  // nothing, and undecided points follow the next (or last) decided one:
+  // 167 points for black; white's area 0 less the stone Shift took off.
+  EXPECT_EQ(out,
+            "status: 始めてください。\n"
+            "status: 黒 167 目、白 -1 目です。\n" +
+                board13 + "moves 2 number 2 next 1 black-taken 0 white-taken 1\n" +
                 EmptyRows(19) + "moves 0 number 0 next 1 black-taken 0 white-taken 0\n");
 }
 

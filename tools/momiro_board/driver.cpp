@@ -38,15 +38,46 @@ class BoardDriver::PrintingView : public BoardView {
 };
 
 BoardDriver::BoardDriver(std::ostream& out)
-    : out_(out), view_(std::make_unique<PrintingView>(out)),
-      main_(std::make_unique<BoardRules>(board_, *view_)) {
+    : out_(out),
+      view_(std::make_unique<PrintingView>(out)),
+      smallView13_(std::make_unique<PrintingView>(out)),
+      smallView9_(std::make_unique<PrintingView>(out)),
+      main_(std::make_unique<BoardRules>(board_, *view_)),
+      small13_(std::make_unique<BoardRules>(board_, *smallView13_, BoardKind::Small)),
+      small9_(std::make_unique<BoardRules>(board_, *smallView9_, BoardKind::Small)) {
   // As the program starts: an empty board in the view layout, free mode.
+  // (The small windows' own clears at start-up print nothing here.)
   main_->ClearBoard();
   board_.AppMode = kAppView;
   board_.PlayMode = kPlayFree;
   board_.LineCount = kMaxLines;
   board_.PointCount = kMaxPoints;
   main_->SelectPlayModeButton(kPlayFree);
+}
+
+BoardRules& BoardDriver::Active() {
+  return lines_ == 13 ? *small13_ : lines_ == 9 ? *small9_ : *main_;
+}
+
+void BoardDriver::SwitchTo(int lines) {
+  if (lines == lines_ && lines != 19) {
+    Active().BeginSmallGame();  // opening the window again
+    return;
+  }
+  if (lines == lines_) return;
+  if (lines_ != 19) {
+    // Closing the small window: the main board is cleared so that its
+    // display and the shared state agree again.
+    board_.LineCount = kMaxLines;
+    board_.PointCount = kMaxPoints;
+    main_->ClearBoard();
+  }
+  lines_ = lines;
+  if (lines != 19) {
+    board_.LineCount = lines;
+    board_.PointCount = lines * lines;
+    Active().BeginSmallGame();
+  }
 }
 
 BoardDriver::~BoardDriver() = default;
@@ -58,32 +89,35 @@ void BoardDriver::Execute(const std::string& line) {
   if (command.empty()) return;
 
   if (command == "size") {
-    if (first == "19" && second.empty()) return;
-    if ((first == "13" || first == "9") && second.empty()) {
-      out_ << "error: not available\n";
+    if ((first == "19" || first == "13" || first == "9") && second.empty()) {
+      SwitchTo(std::stoi(first));
       return;
     }
     out_ << "error: size must be 19, 13 or 9\n";
   } else if (command == "new" && first.empty()) {
-    main_->BeginGame();
+    if (lines_ == 19) {
+      main_->BeginGame();
+    } else {
+      Active().BeginSmallGame();
+    }
   } else if (command == "mode" && second.empty()) {
     if (first == "alternate") {
-      main_->SelectPlayModeButton(kPlayAlternate);
+      Active().SelectPlayModeButton(kPlayAlternate);
     } else if (first == "free") {
-      main_->SelectPlayModeButton(kPlayFree);
+      Active().SelectPlayModeButton(kPlayFree);
     } else if (first == "end") {
-      main_->SelectPlayModeButton(kPlayEndOfGame);
+      Active().SelectPlayModeButton(kPlayEndOfGame);
     } else {
       out_ << "error: mode must be alternate, free or end\n";
     }
   } else if (command == "click" && extra.empty()) {
     Click(first, second);
   } else if (command == "undo" && first.empty()) {
-    main_->TakeBackClick();
+    Active().TakeBackClick();
   } else if (command == "clear" && first.empty()) {
-    main_->ClearClick();
+    Active().ClearClick();
   } else if (command == "count" && first.empty()) {
-    main_->CountClick();
+    Active().CountClick();
   } else if (command == "print" && first.empty()) {
     Print();
   } else {
@@ -101,6 +135,7 @@ void BoardDriver::Click(const std::string& pointText, const std::string& buttonT
   }
   // The main window knows only which button went down; Shift matters on the
   // small boards alone.
+  const bool shift = buttonText.rfind("shift-", 0) == 0;
   MouseButton button;
   if (buttonText.empty() || buttonText == "left" || buttonText == "shift-left") {
     button = MouseButton::Left;
@@ -110,7 +145,7 @@ void BoardDriver::Click(const std::string& pointText, const std::string& buttonT
     out_ << "error: button must be left, right, shift-left or shift-right\n";
     return;
   }
-  main_->BoardClick(p, button);
+  Active().BoardClick(p, button, shift);
 }
 
 void BoardDriver::Print() {

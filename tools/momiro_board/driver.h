@@ -1,8 +1,11 @@
 // The command protocol of momiro-board: the board code driven line by line,
 // for tests and debugging, without a window.
 //
-//   size 19|13|9      board size (19: the main window's board and rules)
-//   new               begin a game, as "１９路盤" does
+//   size 19|13|9      switch board: 19 is the main window's board and rules;
+//                     13 and 9 open the small window of that size as the
+//                     main window's menu does, and 19 returns from it
+//   new               begin a game, as "１９路盤" does on 19 lines and as
+//                     opening the small window does on 13 and 9
 //   mode alternate|free|end
 //                     select a play-mode radio button as the program does
 //   click P [left|right|shift-left|shift-right]
@@ -40,11 +43,19 @@ class BoardDriver {
 
   void Print();
   void Click(const std::string& pointText, const std::string& buttonText);
+  void SwitchTo(int lines);
+  // The rules of the board in use.
+  BoardRules& Active();
 
   std::ostream& out_;
   BoardState board_;
-  std::unique_ptr<PrintingView> view_;
+  std::unique_ptr<PrintingView> view_;  // the main window's cells
+  std::unique_ptr<PrintingView> smallView13_;
+  std::unique_ptr<PrintingView> smallView9_;
   std::unique_ptr<BoardRules> main_;
+  std::unique_ptr<BoardRules> small13_;
+  std::unique_ptr<BoardRules> small9_;
+  int lines_ = 19;  // board in use
 };
 
 }  // namespace momiro

@@ -1,0 +1,82 @@
+// TForm3 (13 lines) and TForm4 (9 lines), both titled "Sorabi": play-only
+// board windows. They work on the shared BoardState with their own cells,
+// buttons, play-mode group, prisoner boxes, status bar, menus and a clock
+// that ticks once a minute. The main window shows them modally and takes
+// the board back when they close.
+#ifndef MOMIRO_APP_SMALL_BOARD_WINDOW_H_
+#define MOMIRO_APP_SMALL_BOARD_WINDOW_H_
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QRadioButton>
+#include <QTimer>
+#include <array>
+#include <memory>
+
+#include "app/board_cells.h"
+#include "app/cute_button.h"
+#include "app/sound_player.h"
+#include "app/status_panels.h"
+#include "board/board_rules.h"
+#include "board/board_state.h"
+
+namespace momiro {
+
+inline constexpr const char* kSmallTitle = "Sorabi";
+inline constexpr const char* kSmallExitQuestion = "「Sorabi」を終了していいですか？";
+
+class TSmallBoardWindow : public QMainWindow {
+  Q_OBJECT
+ public:
+  // lines: 13 (TForm3) or 9 (TForm4). Runs the window's FormCreate (the
+  // small clear) on the shared board; the window starts hidden.
+  TSmallBoardWindow(BoardState& board, int lines, QWidget* parent = nullptr);
+  ~TSmallBoardWindow() override;
+
+  BoardRules& Board() { return rules_; }
+  TBoardCells& Cells() { return *cells_; }
+  int Lines() const { return lines_; }
+
+  // N4Click / N5Click of the main window: sets the board to this window's
+  // size, begins alternate play and shows the window modally.
+  void OpenFromMainWindow();
+
+  void Label1MouseDown(int p, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void CuteButton1Click();  // take back
+  void CuteButton2Click();  // clear
+  void CountClick();        // N3Click (TForm3), N1Click (TForm4)
+  void Exit1Click();
+  void Timer1Timer();
+
+ signals:
+  // The window has closed; the main window takes the board back.
+  void Closed();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  static std::unique_ptr<TBoardCells> CreateBoardCells(QMainWindow* window, int lines);
+  void CreateControls(QWidget* client);
+  void CreateMenu();
+  template <typename Signal, typename Sender>
+  void Wire(Sender* sender, Signal signal, std::function<void()> handler);
+
+  BoardState& board_;
+  const int lines_;
+  std::unique_ptr<TBoardCells> cells_;  // the board's cells; the widgets belong to the window
+  BoardRules rules_;
+  TCuteButton* cuteButton1_ = nullptr;
+  TCuteButton* cuteButton2_ = nullptr;
+  std::array<QRadioButton*, 3> radios_{};  // RadioButton1 ... RadioButton3
+  QLineEdit* edit1_ = nullptr;
+  QLineEdit* edit2_ = nullptr;
+  TStatusPanels* statusBar1_ = nullptr;
+  TSoundPlayer* mediaPlayer1_ = nullptr;
+  QTimer* timer1_ = nullptr;
+};
+
+}  // namespace momiro
+
+#endif  // MOMIRO_APP_SMALL_BOARD_WINDOW_H_
