@@ -1,0 +1,44 @@
+// Helpers shared by the BLOB file tests: a fresh temporary directory per
+// test, raw file access for inspecting and corrupting files, and the engine
+// code of a failing action.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "storage/blob_file.h"
+
+namespace rudira::blobtest {
+
+// The engine error code `action` raised, 0 when it raised nothing.
+uint16_t CodeOf(const std::function<void()>& action);
+
+std::vector<uint8_t> FileBytes(const std::string& path);
+void PatchFile(const std::string& path, int64_t offset, const void* bytes, size_t count);
+void PatchInt32(const std::string& path, int64_t offset, int32_t value);
+int32_t ReadInt32(const std::string& path, int64_t offset);
+
+// Deterministic pseudo-random bytes.
+std::vector<uint8_t> PatternBytes(size_t count, uint32_t seed);
+
+// A fixture with its own temporary directory, removed afterwards.
+class TBlobTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // The path of `name` in the test's directory.
+  std::string PathOf(const std::string& name) const;
+  // A new BLOB file of that block size (0 = 512), created and then opened
+  // shared, so that other handlers (and processes) can open it too.
+  void CreateAndOpen(TBlobFile& file, const std::string& path, uint32_t blockSize = 0,
+                     bool encrypted = false);
+
+  std::string dir_;
+};
+
+}  // namespace rudira::blobtest
