@@ -140,6 +140,21 @@ TEST_F(BlobFileTest, OpenAndVerifyCheckTheHeader) {
   }
 }
 
+TEST_F(BlobFileTest, UnusableBlockSizeFromTheDataHeaderIsCorrupt) {
+  const std::string path = PathOf("Z.BLB");
+  {
+    TBlobFile file;
+    CreateAndOpen(file, path);
+  }
+  TBlobFile file;
+  file.SetFileName(path);
+  file.SetBlockSize(20);
+  EXPECT_EQ(CodeOf([&] { file.Open(); }), RUDIRA_HEADERCORRUPT);
+  EXPECT_FALSE(file.Opened());
+  file.SetBlockSize(0);
+  EXPECT_NO_THROW(file.Open());
+}
+
 TEST_F(BlobFileTest, ShortHeaderIsCorrupt) {
   const std::string path = PathOf("H.BLB");
   {
