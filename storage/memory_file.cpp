@@ -66,11 +66,11 @@ int32_t TMemoryFile::Write(int32_t id, const void* buffer, int32_t count) {
   if (count == 0) {
     // The end of the file moves to the position. Bytes cut off are cleared
     // so that a later extension reads zeros, as a disk file would.
-    if (!Reserve(handle->Position)) return -1;
     if (handle->Position < size_) {
       std::memset(buffer_.get() + handle->Position, 0,
                   static_cast<size_t>(size_ - handle->Position));
     }
+    if (!Reserve(handle->Position)) return -1;
     size_ = handle->Position;
     return 0;
   }

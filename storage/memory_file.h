@@ -8,7 +8,9 @@
 //
 // A memory file stays listed in the file list with its contents after its
 // last handle closes, so an in-memory table lives for the whole process until
-// it is removed. Its byte-range locks are kept in the owner-less lock list of
+// it is removed. Bytes between Size() and Capacity() are always zero, so a
+// file that grows again (also after a truncation) reads zeros in its gap.
+// Its byte-range locks are kept in the owner-less lock list of
 // TAbstractFile.
 #pragma once
 

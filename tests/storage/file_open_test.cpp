@@ -44,7 +44,9 @@ class FileMissingTest : public FileOpenTest, public ::testing::WithParamInterfac
 TEST_P(FileMissingTest, RaisesTableDoesNotExistAndListsNothing) {
   const MissingCase& c = GetParam();
   std::string name = PathOf(c.name);
-  if (c.makeDirectory) ASSERT_EQ(::mkdir(name.c_str(), 0755), 0);
+  if (c.makeDirectory) {
+    ASSERT_EQ(::mkdir(name.c_str(), 0755), 0);
+  }
   size_t listed = GlobalFileList().Count();
   TFileHandler handler(name, c.inMemory);
   try {
