@@ -1,0 +1,156 @@
+#include "engine/records_bitmap.h"
+
+#include <algorithm>
+#include <bit>
+#include <cassert>
+
+namespace rudira {
+
+void TRecordsBitmap::SetSize(uint32_t size) {
+  const uint32_t newWords = static_cast<uint32_t>((static_cast<uint64_t>(size) + 31) / 32);
+  if (newWords > words_.size()) {
+    const size_t granules = (newWords + kGranuleWords - 1) / kGranuleWords;
+    words_.resize(granules * kGranuleWords, 0);
+  }
+  // Words dropped from the logical size are cleared so that a later growth
+  // brings in zeros.
+  for (uint32_t i = newWords; i < wordCount_; ++i) words_[i] = 0;
+  wordCount_ = newWords;
+}
+
+bool TRecordsBitmap::Test(uint32_t n) const {
+  assert(n >= 1 && n <= Size());
+  return (words_[(n - 1) / 32] >> ((n - 1) % 32)) & 1u;
+}
+
+void TRecordsBitmap::Set(uint32_t n) {
+  assert(n >= 1 && n <= Size());
+  words_[(n - 1) / 32] |= 1u << ((n - 1) % 32);
+}
+
+void TRecordsBitmap::Clear(uint32_t n) {
+  assert(n >= 1 && n <= Size());
+  words_[(n - 1) / 32] &= ~(1u << ((n - 1) % 32));
+}
+
+void TRecordsBitmap::SetAll() {
+  for (uint32_t i = 0; i < wordCount_; ++i) words_[i] = 0xFFFFFFFFu;
+}
+
+void TRecordsBitmap::ClearAll() {
+  for (uint32_t i = 0; i < wordCount_; ++i) words_[i] = 0;
+}
+
+uint32_t TRecordsBitmap::Count() const {
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < wordCount_; ++i) count += std::popcount(words_[i]);
+  return count;
+}
+
+uint32_t TRecordsBitmap::CountBefore(uint32_t n) const {
+  if (n <= 1) return 0;
+  if (n > Size()) return Count();
+  const uint32_t bit = n - 1;  // bits 0 .. bit - 1 count
+  uint32_t count = 0;
+  for (uint32_t i = 0; i < bit / 32; ++i) count += std::popcount(words_[i]);
+  const uint32_t rest = bit % 32;
+  if (rest != 0) count += std::popcount(words_[bit / 32] & ((1u << rest) - 1));
+  return count;
+}
+
+uint32_t TRecordsBitmap::NextSet(uint32_t from) const {
+  if (from < 1) from = 1;
+  if (from > Size()) return 0;
+  uint32_t bit = from - 1;
+  uint32_t word = bit / 32;
+  uint32_t bits = words_[word] & (0xFFFFFFFFu << (bit % 32));
+  while (bits == 0) {
+    if (++word >= wordCount_) return 0;
+    bits = words_[word];
+  }
+  return word * 32 + static_cast<uint32_t>(std::countr_zero(bits)) + 1;
+}
+
+uint32_t TRecordsBitmap::PriorSet(uint32_t from) const {
+  if (from < 1 || wordCount_ == 0) return 0;
+  if (from > Size()) from = Size();
+  const uint32_t bit = from - 1;
+  int64_t word = bit / 32;
+  const uint32_t shift = 31 - bit % 32;
+  uint32_t bits = (words_[word] << shift) >> shift;  // bits 0 .. bit % 32
+  while (bits == 0) {
+    if (--word < 0) return 0;
+    bits = words_[word];
+  }
+  return static_cast<uint32_t>(word) * 32 + 31 - static_cast<uint32_t>(std::countl_zero(bits)) + 1;
+}
+
+void TRecordsBitmap::And(const TRecordsBitmap& other) {
+  assert(other.wordCount_ == wordCount_);
+  const uint32_t n = std::min(wordCount_, other.wordCount_);
+  for (uint32_t i = 0; i < n; ++i) words_[i] &= other.words_[i];
+  for (uint32_t i = n; i < wordCount_; ++i) words_[i] = 0;
+}
+
+void TRecordsBitmap::Or(const TRecordsBitmap& other) {
+  assert(other.wordCount_ == wordCount_);
+  const uint32_t n = std::min(wordCount_, other.wordCount_);
+  for (uint32_t i = 0; i < n; ++i) words_[i] |= other.words_[i];
+}
+
+void TRecordsBitmap::Invert() {
+  for (uint32_t i = 0; i < wordCount_; ++i) words_[i] = ~words_[i];
+}
+
+bool TRecordsBitmap::operator==(const TRecordsBitmap& other) const {
+  if (wordCount_ != other.wordCount_) return false;
+  for (uint32_t i = 0; i < wordCount_; ++i) {
+    if (words_[i] != other.words_[i]) return false;
+  }
+  return true;
+}
+
+namespace {
+
+struct BitmapPool {
+  std::recursive_mutex lock;
+  std::vector<std::unique_ptr<TRecordsBitmap>> spare;
+};
+
+BitmapPool& Pool() {
+  static BitmapPool* pool = new BitmapPool;  // lives to process end, usable from any destructor
+  return *pool;
+}
+
+}  // namespace
+
+std::unique_ptr<TRecordsBitmap> TRecordsBitmapStack::Take(uint32_t size) {
+  std::unique_ptr<TRecordsBitmap> bitmap;
+  {
+    BitmapPool& pool = Pool();
+    std::lock_guard guard(pool.lock);
+    if (!pool.spare.empty()) {
+      bitmap = std::move(pool.spare.back());
+      pool.spare.pop_back();
+    }
+  }
+  if (!bitmap) bitmap = std::make_unique<TRecordsBitmap>();
+  bitmap->SetSize(0);
+  bitmap->SetSize(size);
+  return bitmap;
+}
+
+void TRecordsBitmapStack::Return(std::unique_ptr<TRecordsBitmap> bitmap) {
+  if (!bitmap) return;
+  BitmapPool& pool = Pool();
+  std::lock_guard guard(pool.lock);
+  if (pool.spare.size() < kMaxSpare) pool.spare.push_back(std::move(bitmap));
+}
+
+size_t TRecordsBitmapStack::SpareCount() {
+  BitmapPool& pool = Pool();
+  std::lock_guard guard(pool.lock);
+  return pool.spare.size();
+}
+
+}  // namespace rudira
