@@ -1,0 +1,194 @@
+// TIndexFile: open, create, close, header and counters.
+#include "storage/index_file.h"
+
+#include <cstring>
+
+#include "engine/errors.h"
+#include "storage/scramble.h"
+
+namespace rudira {
+
+TIndexFile::~TIndexFile() {
+  try {
+    if (Opened()) Close();
+  } catch (...) {
+    // The destructor closes without raising.
+  }
+}
+
+void TIndexFile::Raise(uint16_t code, std::string_view indexName, std::string_view fieldName) const {
+  RaiseEngineError(code, {.TableName = FileName(), .FieldName = fieldName, .IndexName = indexName});
+}
+
+void TIndexFile::RaiseCorrupt() const { Raise(RUDIRA_INDEXCORRUPT); }
+
+void TIndexFile::SetIndexBufferBytes(int32_t bytes) {
+  indexBufferBytes_ = bytes;
+  for (auto& cache : caches_) {
+    if (cache) cache->SetLimit(std::max(1, indexBufferBytes_ / 8192));
+  }
+}
+
+void TIndexFile::SetTableFields(std::vector<TFieldDescriptor> fields, TableLocale locale) {
+  fields_ = std::move(fields);
+  locale_ = locale;
+  for (auto& c : comparers_) c.reset();
+}
+
+void TIndexFile::ResetCaches() {
+  for (auto& cache : caches_) {
+    if (!cache) cache = std::make_unique<TIndexPageCache>(pageStack_);
+    cache->DropAll();
+    cache->SetLimit(std::max(1, indexBufferBytes_ / 8192));
+  }
+  for (auto& c : comparers_) c.reset();
+}
+
+void TIndexFile::ReadHeaderBytes(TIndexHeader& header) {
+  uint8_t buffer[kIndexHeaderSize];
+  {
+    TFileAccess access(*this);
+    if (Seek(kSeekFromBeginning, 0) != 0) Raise(RUDIRA_READERR);
+    if (ReadBuffer(buffer, kIndexHeaderSize, true) != static_cast<int32_t>(kIndexHeaderSize)) {
+      Raise(RUDIRA_HEADERCORRUPT);
+    }
+  }
+  if (encrypted_) Scramble(buffer, kIndexHeaderSize, kRecordScrambleSeed);
+  if (!header.DecodeFrom(buffer)) Raise(RUDIRA_HEADERCORRUPT);
+  if (header.FormatVersion != kIndexFormatVersion) Raise(RUDIRA_OLDVERSION);
+  if (header.SecondaryIndexCount > kMaxStoredIndexCount || header.NextPageNumber < 1) Raise(RUDIRA_HEADERCORRUPT);
+}
+
+void TIndexFile::Open() {
+  if (Opened()) return;
+  TFileHandler::Open();
+  try {
+    ResetCaches();
+    ReadHeaderBytes(header_);
+    headerModified_ = false;
+  } catch (...) {
+    TFileHandler::Close();
+    throw;
+  }
+}
+
+void TIndexFile::CreateNew() {
+  TFileHandler::CreateNew();
+  try {
+    ResetCaches();
+    header_ = NewIndexHeader();
+    headerModified_ = true;
+    WriteHeader(true);
+  } catch (...) {
+    TFileHandler::Close();
+    throw;
+  }
+}
+
+void TIndexFile::Close() {
+  CloseTemporaryFile();
+  // Temporary definitions live only as long as the open file; they sit
+  // after the permanent secondaries.
+  while (header_.SecondaryIndexCount > 0 && IsTemporarySlot(header_.SecondaryIndexCount)) {
+    header_.Definitions[header_.SecondaryIndexCount] = TIndexDefinition{};
+    --header_.SecondaryIndexCount;
+  }
+  for (auto& cache : caches_) {
+    if (cache) cache->DropAll();
+  }
+  headerModified_ = false;
+  TFileHandler::Close();
+}
+
+bool TIndexFile::RereadHeader() {
+  TIndexHeader fresh;
+  ReadHeaderBytes(fresh);
+  // Temporary definitions are this file object's own: keep them after the
+  // permanent secondaries, with their caches.
+  std::vector<int> temporarySlots;
+  for (int slot = 1; slot <= header_.SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
+    if (IsTemporarySlot(slot)) temporarySlots.push_back(slot);
+  }
+  const bool changed = fresh.IndexChangeCount != header_.IndexChangeCount;
+  if (changed) {
+    for (int slot = 0; slot < kIndexSlotCount; ++slot) {
+      if (!IsTemporarySlot(slot)) caches_[slot]->DropAll();
+    }
+  }
+  std::vector<std::pair<TIndexDefinition, std::unique_ptr<TIndexPageCache>>> kept;
+  for (int slot : temporarySlots) kept.emplace_back(header_.Definitions[slot], std::move(caches_[slot]));
+  const uint8_t permanent = fresh.SecondaryIndexCount;
+  header_ = fresh;
+  int next = permanent + 1;
+  for (auto& [definition, cache] : kept) {
+    if (next > kMaxSecondaryIndexes) break;
+    if (caches_[next]) caches_[next]->DropAll();
+    header_.Definitions[next] = definition;
+    caches_[next] = std::move(cache);
+    caches_[next]->Renumber(next);
+    ++next;
+  }
+  for (auto& cache : caches_) {
+    if (!cache) cache = std::make_unique<TIndexPageCache>(pageStack_);
+  }
+  header_.SecondaryIndexCount = static_cast<uint8_t>(next - 1);
+  for (auto& c : comparers_) c.reset();
+  headerModified_ = false;
+  return changed;
+}
+
+void TIndexFile::WriteHeader(bool force) {
+  if (!headerModified_ && !force) return;
+  TIndexHeader copy = header_;
+  copy.IndexChangeCount = header_.IndexChangeCount + 1;
+  copy.IndexHeaderModified = headerModified_ ? 1 : 0;
+  // The written copy leaves the temporary definitions out.
+  int out = 1;
+  for (int slot = 1; slot <= header_.SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
+    if (!IsTemporarySlot(slot)) copy.Definitions[out++] = header_.Definitions[slot];
+  }
+  copy.SecondaryIndexCount = static_cast<uint8_t>(out - 1);
+  for (; out <= kMaxSecondaryIndexes; ++out) copy.Definitions[out] = TIndexDefinition{};
+  if (IsTemporarySlot(kPrimarySlot)) copy.Definitions[kPrimarySlot] = TIndexDefinition{};
+  uint8_t buffer[kIndexHeaderSize];
+  copy.EncodeTo(buffer);
+  if (encrypted_) Scramble(buffer, kIndexHeaderSize, kRecordScrambleSeed);
+  {
+    TFileAccess access(*this);
+    if (Seek(kSeekFromBeginning, 0) != 0) Raise(RUDIRA_WRITEERR);
+    WriteBuffer(buffer, kIndexHeaderSize);
+  }
+  header_.IndexChangeCount = copy.IndexChangeCount;
+  headerModified_ = false;
+}
+
+void TIndexFile::Empty() {
+  {
+    TFileAccess access(*this);
+    if (Seek(kSeekFromBeginning, static_cast<int64_t>(kIndexHeaderSize)) < 0) Raise(RUDIRA_WRITEERR);
+    WriteBuffer(nullptr, 0);
+  }
+  if (temporaryFile_) {
+    TFileAccess access(*temporaryFile_);
+    temporaryFile_->Seek(kSeekFromBeginning, static_cast<int64_t>(kIndexPageSize));
+    temporaryFile_->WriteBuffer(nullptr, 0);
+    temporaryNextPage_ = 1;
+  }
+  for (auto& cache : caches_) cache->DropAll();
+  header_.NextPageNumber = 1;
+  header_.ActiveRecordCount = 0;
+  for (auto& definition : header_.Definitions) {
+    definition.RootPage = 0;
+    definition.FreePageHead = 0;
+    definition.ParameterPage = 0;
+  }
+  headerModified_ = true;
+  WriteHeader();
+}
+
+void TIndexFile::SetActiveRecordCount(int32_t value) {
+  header_.ActiveRecordCount = value;
+  headerModified_ = true;
+}
+
+}  // namespace rudira

@@ -1,0 +1,100 @@
+#include "storage/index_page_cache.h"
+
+#include <algorithm>
+
+namespace rudira {
+
+TIndexPageCache::~TIndexPageCache() = default;
+
+size_t TIndexPageCache::IndexOf(int32_t pageNo) const {
+  auto it = std::lower_bound(pages_.begin(), pages_.end(), pageNo,
+                             [](const std::unique_ptr<TPage>& p, int32_t n) { return p->PageNumber() < n; });
+  return static_cast<size_t>(it - pages_.begin());
+}
+
+void TIndexPageCache::Unlink(TPage* page) {
+  if (page->mruPrev_) page->mruPrev_->mruNext_ = page->mruNext_; else mruHead_ = page->mruNext_;
+  if (page->mruNext_) page->mruNext_->mruPrev_ = page->mruPrev_; else mruTail_ = page->mruPrev_;
+  page->mruPrev_ = page->mruNext_ = nullptr;
+}
+
+void TIndexPageCache::LinkFront(TPage* page) {
+  page->mruPrev_ = nullptr;
+  page->mruNext_ = mruHead_;
+  if (mruHead_) mruHead_->mruPrev_ = page;
+  mruHead_ = page;
+  if (!mruTail_) mruTail_ = page;
+}
+
+TPage* TIndexPageCache::Find(int32_t pageNo) {
+  // The two most recently used pages answer most lookups of a descent.
+  TPage* first = mruHead_;
+  if (first && first->PageNumber() == pageNo) return first;
+  TPage* second = first ? first->mruNext_ : nullptr;
+  if (second && second->PageNumber() == pageNo) {
+    Unlink(second);
+    LinkFront(second);
+    return second;
+  }
+  const size_t i = IndexOf(pageNo);
+  if (i >= pages_.size() || pages_[i]->PageNumber() != pageNo) return nullptr;
+  TPage* page = pages_[i].get();
+  Unlink(page);
+  LinkFront(page);
+  return page;
+}
+
+TPage* TIndexPageCache::Add(std::unique_ptr<TPage> page) {
+  TPage* raw = page.get();
+  const size_t i = IndexOf(raw->PageNumber());
+  pages_.insert(pages_.begin() + static_cast<std::ptrdiff_t>(i), std::move(page));
+  LinkFront(raw);
+  return raw;
+}
+
+std::unique_ptr<TPage> TIndexPageCache::Extract(size_t index) {
+  std::unique_ptr<TPage> page = std::move(pages_[index]);
+  pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(index));
+  Unlink(page.get());
+  return page;
+}
+
+std::unique_ptr<TPage> TIndexPageCache::TakeVictim() {
+  if (static_cast<int>(pages_.size()) < limit_) return stack_.Pop();
+  for (TPage* p = mruTail_; p; p = p->mruPrev_) {
+    if (!p->Modified() && !p->Pinned()) return Extract(IndexOf(p->PageNumber()));
+  }
+  return nullptr;
+}
+
+std::unique_ptr<TPage> TIndexPageCache::Remove(int32_t pageNo) {
+  const size_t i = IndexOf(pageNo);
+  if (i >= pages_.size() || pages_[i]->PageNumber() != pageNo) return nullptr;
+  return Extract(i);
+}
+
+bool TIndexPageCache::HasWritablePages() const {
+  return std::any_of(pages_.begin(), pages_.end(),
+                     [](const std::unique_ptr<TPage>& p) { return p->Modified() && !p->Pinned(); });
+}
+
+void TIndexPageCache::DropAll() {
+  for (auto& page : pages_) stack_.Push(std::move(page));
+  pages_.clear();
+  mruHead_ = mruTail_ = nullptr;
+}
+
+void TIndexPageCache::Shrink() {
+  TPage* p = mruTail_;
+  while (p && static_cast<int>(pages_.size()) > limit_) {
+    TPage* prev = p->mruPrev_;
+    if (!p->Modified() && !p->Pinned()) stack_.Push(Extract(IndexOf(p->PageNumber())));
+    p = prev;
+  }
+}
+
+void TIndexPageCache::Renumber(int slot) {
+  for (auto& page : pages_) page->SetSlot(slot);
+}
+
+}  // namespace rudira

@@ -1,0 +1,68 @@
+// TIndexPageCache: the cached pages of one index slot.
+//
+// Pages are kept in a list sorted by page number and in a most-recently-used
+// list. A lookup checks the two most recently used pages first, then
+// binary-searches. The cache holds up to Limit() pages; when every cached
+// page is pinned the owner grows the limit (by 4) instead of evicting. The
+// cache owns its pages; evicted pages go to the shared TPageStack.
+//
+// Not thread-safe: used under the table's lock by its index file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "storage/index_page.h"
+
+namespace rudira {
+
+class TIndexPageCache {
+ public:
+  explicit TIndexPageCache(TPageStack& stack) : stack_(stack) {}
+  ~TIndexPageCache();
+  TIndexPageCache(const TIndexPageCache&) = delete;
+  TIndexPageCache& operator=(const TIndexPageCache&) = delete;
+
+  // The cached page pageNo, made the most recently used; nullptr on a miss.
+  TPage* Find(int32_t pageNo);
+  // Adds `page` (its number not cached yet) as the most recently used.
+  TPage* Add(std::unique_ptr<TPage> page);
+  // A page object for a new entry: a spare one while Count() < Limit(),
+  // else the least recently used clean unpinned page (taken out of the
+  // cache); nullptr when there is none.
+  std::unique_ptr<TPage> TakeVictim();
+  // Takes page pageNo out of the cache (for reuse); nullptr if not cached.
+  std::unique_ptr<TPage> Remove(int32_t pageNo);
+
+  // Every cached page, in page-number order.
+  const std::vector<std::unique_ptr<TPage>>& Pages() const { return pages_; }
+  // Whether any cached page is modified and not pinned.
+  bool HasWritablePages() const;
+
+  int Limit() const { return limit_; }
+  void SetLimit(int limit) { limit_ = limit < 1 ? 1 : limit; }
+  void Grow(int pages) { limit_ += pages; }
+  size_t Count() const { return pages_.size(); }
+
+  // Drops every page (modified ones too).
+  void DropAll();
+  // Drops least recently used clean unpinned pages down to Limit().
+  void Shrink();
+  // Moves every page to another slot number.
+  void Renumber(int slot);
+
+ private:
+  void Unlink(TPage* page);
+  void LinkFront(TPage* page);
+  std::unique_ptr<TPage> Extract(size_t index);
+  size_t IndexOf(int32_t pageNo) const;  // lower bound in pages_
+
+  TPageStack& stack_;                          // spare pages shared by the file
+  std::vector<std::unique_ptr<TPage>> pages_;  // sorted by page number
+  TPage* mruHead_ = nullptr;                   // most recently used
+  TPage* mruTail_ = nullptr;                   // least recently used
+  int limit_ = 2;                              // pages held before reuse
+};
+
+}  // namespace rudira
