@@ -44,7 +44,9 @@ class TQueryStatement {
   TQueryStatement(const TQueryStatement&) = delete;
   TQueryStatement& operator=(const TQueryStatement&) = delete;
 
-  // Parses the first statement of `text`.
+  // Parses the first statement of `text`. The prepare-time analysis of each
+  // query (result columns, live decision, grouping, target checks) belongs to
+  // the execution layers and runs after this parse once they exist.
   void Prepare(std::string_view text);
   // Whether the text holds another statement after the current one.
   bool HasMoreStatements() const;
@@ -90,11 +92,11 @@ class TQueryStatement {
   void ParseCurrentStatement();
   void AddParameter(TExpToken& parameter);
 
+  // Placeholder for the engine's open database object: the statement is
+  // bound to its database by the directory until the session layer provides
+  // that object, which also carries the transaction state used by START
+  // TRANSACTION, COMMIT and ROLLBACK.
   std::string databaseDirectory_;
-  // The transaction state used by START TRANSACTION, COMMIT and ROLLBACK
-  // belongs to the database object of the engine session layer; this
-  // statement is bound to the database by its directory until that layer
-  // exists.
   bool requestLive_;
   int32_t maxRowCount_;
   TSqlLexer lexer_;

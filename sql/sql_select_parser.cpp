@@ -118,13 +118,10 @@ void TSqlParser::ParseInto(TDataQuery& query, bool master) {
     if (!lexer_.IsName() || lexer_.Is("FROM")) {
       Expected("Result table name expected in INTO clause, instead found '");
     }
-    name = ReadString();
-    if (lexer_.IsSymbol('\\') || lexer_.IsSymbol('/')) {
-      lexer_.Next();
-      if (!lexer_.IsName()) Expected("Result table name expected in INTO clause, instead found '");
-      name += '\\';
-      name += ReadString();
-    }
+    TSourceTable table;
+    ParseTableReference(table, "Result table name expected in INTO clause, instead found '",
+                        "Result table name expected in INTO clause, instead found '");
+    name = table.Location == TableLocation::kDirectory ? table.Directory + table.TableName : table.TableName;
   }
   for (char& c : name) {
     if (c == '/') c = '\\';

@@ -79,6 +79,8 @@ const ParseCase kSelectCases[] = {
      "SELECT | 0: SELECT cols=[a] into=MEMORY: from=[t]"},
     {"SELECT a INTO MEMORY r FROM t",
      "SELECT | 0: SELECT cols=[a] into=MEMORY:r from=[t]"},
+    {"SELECT a INTO sub/r.dat FROM t",
+     "SELECT | 0: SELECT cols=[a] into=sub\\r from=[t]"},
     {"SELECT a INTO sub\\r FROM t",
      "SELECT | 0: SELECT cols=[a] into=sub\\r from=[t]"},
     {"(SELECT a FROM t)",
