@@ -22,6 +22,8 @@
 // - The read-only attribute is a mode without any write bit (never access():
 //   the engine may run as root).
 // - Names: a "\" in a file name is a directory separator and becomes "/".
+// - Descriptors are close-on-exec, but a forked child shares its parent's
+//   open file descriptions, and so their locks, until it closes them or ends.
 //
 // Every failing call returns false (or -1) with errno set to the cause.
 #pragma once

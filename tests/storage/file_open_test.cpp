@@ -1,10 +1,14 @@
 // Opening, creating and sharing table files through TFileHandler: missing
 // files, read-only files, exclusive and shared use inside one process and
 // across processes.
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <functional>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -382,6 +386,75 @@ TEST_F(FileOpenTest, HandlerOperationsOnAClosedHandlerFailCleanly) {
   EXPECT_EQ(handler.FileSize(), -1);
   EXPECT_FALSE(handler.LockRegion(1, 0));
   EXPECT_EQ(CodeOf([&] { handler.Close(); }), 0);  // closing a closed handler is harmless
+}
+
+}  // namespace
+}  // namespace rudira
+
+namespace rudira {
+namespace {
+
+// Operating-system failures reach the caller as the mapped engine code with
+// the platform's error number.
+TEST_F(FileOpenTest, OperatingSystemErrorsAreMapped) {
+  struct Case {
+    const char* label;
+    std::function<void()> action;
+    uint16_t code;
+    int osError;
+  };
+  ASSERT_EQ(::mkdir(PathOf("dir.DAT").c_str(), 0755), 0);
+  TFileHandler inMissingDirectory(PathOf("nodir/t.DAT"), false);
+  TFileHandler onDirectory(PathOf("dir.DAT"), false);
+  const Case cases[] = {
+      {"create in a missing directory", [&] { inMissingDirectory.CreateNew(); },
+       RUDIRA_OSENOENT, ENOENT},
+      {"create over a directory", [&] { onDirectory.CreateNew(); }, RUDIRA_OSUNKNOWN, EISDIR},
+      {"remove a missing file", [&] { inMissingDirectory.Remove(); }, RUDIRA_OSENOENT, ENOENT},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    try {
+      c.action();
+      ADD_FAILURE() << "no error";
+    } catch (const ERUDIRAEngineError& error) {
+      EXPECT_EQ(error.ErrorCode(), c.code);
+      EXPECT_EQ(error.OSErrorCode(), c.osError);
+      if (c.code == RUDIRA_OSUNKNOWN) {
+        EXPECT_NE(std::string(error.what()).find("An unknown operating system error " +
+                                                 std::to_string(c.osError) + " occurred"),
+                  std::string::npos);
+      }
+    }
+  }
+}
+
+TEST_F(FileOpenTest, TooManyOpenFilesIsMapped) {
+  std::string path = MakeFile("many.DAT");
+  int result = filetest::RunInChild([&] {
+    struct rlimit none = {0, 0};
+    getrlimit(RLIMIT_NOFILE, &none);
+    none.rlim_cur = 0;
+    if (setrlimit(RLIMIT_NOFILE, &none) != 0) return 100;
+    TFileHandler handler(path, false);
+    return CodeOf([&] { handler.Open(); }) == RUDIRA_OSEMFILE ? 0 : 1;
+  });
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(FileOpenTest, RenameToAnotherDeviceIsMapped) {
+  struct stat here {};
+  struct stat there {};
+  ASSERT_EQ(::stat(dir_.c_str(), &here), 0);
+  if (::stat("/dev/shm", &there) != 0 || there.st_dev == here.st_dev) {
+    GTEST_SKIP() << "no second file system at hand";
+  }
+  std::string path = MakeFile("move.DAT");
+  std::string target = "/dev/shm/rudira-move-" + std::to_string(::getpid()) + ".DAT";
+  TFileHandler handler(path, false);
+  EXPECT_EQ(CodeOf([&] { handler.Rename(target); }), RUDIRA_OSENOTSAM);
+  EXPECT_TRUE(filetest::FileExistsOnDisk(path));
+  ::unlink(target.c_str());
 }
 
 }  // namespace
