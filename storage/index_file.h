@@ -151,7 +151,8 @@ class TIndexFile : public TFileHandler {
   TPage* GetRootPage(int slot);
   // Writes every modified page (both files), consecutive pages in one write.
   void WritePages();
-  // Drops every cached page, modified ones too.
+  // Drops every cached page, modified ones too; every cache is back at its
+  // starting size.
   void DropPages();
   // Evicts clean pages down to each slot's limit.
   void ShrinkPages();

@@ -209,7 +209,9 @@ void TIndexFile::WritePages() {
 
 void TIndexFile::DropPages() {
   for (auto& cache : caches_) {
-    if (cache) cache->DropAll();
+    if (!cache) continue;
+    cache->DropAll();
+    cache->SetLimit(std::max(1, indexBufferBytes_ / 8192));
   }
 }
 
