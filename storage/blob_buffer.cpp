@@ -32,7 +32,7 @@ TBlobBuffer::TBlobBuffer(TBlobFile& file, BlobReference reference) : file_(file)
 void TBlobBuffer::Raise(uint16_t code) const { RaiseTableError(code, "", file_.FileName()); }
 
 bool TBlobBuffer::ReadValue() {
-  if (reference_.Empty()) {
+  if (!HasBlob(reference_)) {
     value_.clear();
     copy_.clear();
     modified_ = false;
@@ -83,7 +83,7 @@ void TBlobBuffer::WriteValue(int32_t stamp) {
   // The old chain must still be the one the record names.
   TBlock* block = nullptr;
   int32_t oldBlocksLeft = 0;  // blocks of the old chain not reached yet
-  if (!old.Empty()) {
+  if (HasBlob(old)) {
     if (!file_.ExistingBlock(old.FirstBlock)) Raise(RUDIRA_MEMOCORRUPT);
     block = file_.GetBlock(old.FirstBlock, 1);
     if (block->Header().OwnerStamp != old.Stamp) Raise(RUDIRA_KEYORRECDELETED);
@@ -92,7 +92,7 @@ void TBlobBuffer::WriteValue(int32_t stamp) {
   }
 
   if (length == 0) {
-    if (!old.Empty()) file_.FreeChain(old);
+    if (HasBlob(old)) file_.FreeChain(old);
     reference_ = BlobReference{};
     copy_.clear();
     modified_ = false;
@@ -104,7 +104,7 @@ void TBlobBuffer::WriteValue(int32_t stamp) {
   const int32_t firstBlock = block->BlockNo();
   seen.insert(firstBlock);
   // The rest of the old chain, still to be reused or freed.
-  int32_t oldNext = old.Empty() ? 0 : block->Header().NextBlock;
+  int32_t oldNext = HasBlob(old) ? block->Header().NextBlock : 0;
   block->Header().PrevBlock = 0;
   block->Header().OwnerStamp = stamp;
   block->Header().TotalLength = static_cast<int32_t>(length);

@@ -302,7 +302,7 @@ void TBlobFile::FreeBlock(TBlock* block) {
 }
 
 void TBlobFile::FreeChain(const BlobReference& reference, bool repair) {
-  if (reference.Empty()) return;
+  if (!HasBlob(reference)) return;
   std::unordered_set<int32_t> seen;
   FreeChainFrom(reference.FirstBlock, reference.Stamp, repair, readAheadCount_, seen);
 }

@@ -25,11 +25,6 @@ constexpr size_t kOffOwnerStamp = 10;
 constexpr size_t kOffTotalLength = 14;
 static_assert(kOffTotalLength + 4 == kBlockHeaderSize);
 
-// Reference.
-constexpr size_t kOffFirstBlock = 0;
-constexpr size_t kOffStamp = 4;
-static_assert(kOffStamp + 4 == kBlobReferenceSize);
-
 }  // namespace
 
 void TBlobHeader::EncodeTo(uint8_t* p) const {
@@ -63,15 +58,6 @@ void BlockHeader::DecodeFrom(const uint8_t* p) {
   UsedBytes = LoadLE<uint16_t>(p + kOffUsedBytes);
   OwnerStamp = LoadLE<int32_t>(p + kOffOwnerStamp);
   TotalLength = LoadLE<int32_t>(p + kOffTotalLength);
-}
-
-void BlobReference::EncodeTo(uint8_t* p) const {
-  StoreLE<int32_t>(p + kOffFirstBlock, FirstBlock);
-  StoreLE<int32_t>(p + kOffStamp, Stamp);
-}
-
-BlobReference BlobReference::DecodeFrom(const uint8_t* p) {
-  return {LoadLE<int32_t>(p + kOffFirstBlock), LoadLE<int32_t>(p + kOffStamp)};
 }
 
 void CheckBlobBlockSize(uint32_t storedBlockSize, std::string_view databaseName, std::string_view tableName) {

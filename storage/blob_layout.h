@@ -46,6 +46,8 @@
 #include <cstdint>
 #include <string_view>
 
+#include "storage/field_value.h"
+
 namespace rudira {
 
 constexpr size_t kBlobHeaderSize = 512;
@@ -95,16 +97,9 @@ struct BlockHeader {
   void DecodeFrom(const uint8_t* p);
 };
 
-// The reference a record's BLOB field holds.
-struct BlobReference {
-  int32_t FirstBlock = 0;  // 0 = no BLOB
-  int32_t Stamp = 0;
-
-  bool Empty() const { return FirstBlock == 0; }
-  void EncodeTo(uint8_t* p) const;
-  static BlobReference DecodeFrom(const uint8_t* p);
-  friend bool operator==(const BlobReference&, const BlobReference&) = default;
-};
+// Whether a BLOB field's reference (BlobReference, storage/field_value.h,
+// which stores and reads it in records) names a chain.
+constexpr bool HasBlob(const BlobReference& reference) { return reference.FirstBlock != 0; }
 
 // The block size a data header's BlobBlockSize stands for (0 means 512).
 constexpr uint32_t EffectiveBlockSize(uint32_t storedBlockSize) {

@@ -167,13 +167,13 @@ TEST_F(BlobBufferTest, GrowingAValueKeepsItsBlocksAndAppends) {
 
 TEST_F(BlobBufferTest, EmptyValueUsesNoBlocksAndFreesTheOldChain) {
   const BlobReference none = Store(file_, {}, 1);
-  EXPECT_TRUE(none.Empty());
+  EXPECT_FALSE(HasBlob(none));
   EXPECT_EQ(file_.BlockCount(), 0);
   EXPECT_TRUE(Load(file_, none).empty());
 
   const BlobReference some = Store(file_, PatternBytes(1000, 5), 2);
   const BlobReference cleared = Store(file_, {}, 3, some);
-  EXPECT_TRUE(cleared.Empty());
+  EXPECT_FALSE(HasBlob(cleared));
   EXPECT_EQ(FreeChainOf(file_).size(), 3u);
   // The freed chain no longer answers to the old reference.
   file_.DropCache();
@@ -449,7 +449,7 @@ TEST_P(BlobModelTest, RandomWritesAndRewritesReadBackByteForByte) {
     buffer.WriteValue(lastStamp);
     model[slot] = value;
     references[slot] = buffer.Reference();
-    ASSERT_EQ(buffer.Reference().Empty(), value.empty());
+    ASSERT_EQ(HasBlob(buffer.Reference()), !value.empty());
 
     if (step % 10 == 9) {
       file.WriteBlocks();

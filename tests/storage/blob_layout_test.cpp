@@ -1,6 +1,5 @@
 // The BLOB file's byte layouts: the 512-byte header, the 18-byte block
-// header with its data area and their scrambling, the record's reference,
-// block sizes and offsets, and the block cache and spare-block pool.
+// header with its data area and their scrambling, block sizes and offsets, and the block cache and spare-block pool.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -105,17 +104,6 @@ TEST(BlobLayoutTest, EncryptedBlockScramblesHeaderAndDataAsTwoRuns) {
   EXPECT_EQ(decoded.Header().UsedBytes, 46);
   EXPECT_EQ(decoded.Header().OwnerStamp, 3);
   EXPECT_EQ(std::memcmp(decoded.Data(), block.Data(), 46), 0);
-}
-
-TEST(BlobLayoutTest, ReferenceIsFirstBlockThenStamp) {
-  const BlobReference reference{0x00000102, 0x7FFFFFFF};
-  uint8_t bytes[kBlobReferenceSize];
-  reference.EncodeTo(bytes);
-  const std::vector<uint8_t> expected = {0x02, 0x01, 0, 0, 0xFF, 0xFF, 0xFF, 0x7F};
-  EXPECT_EQ(std::vector<uint8_t>(bytes, bytes + 8), expected);
-  EXPECT_EQ(BlobReference::DecodeFrom(bytes), reference);
-  EXPECT_TRUE(BlobReference{}.Empty());
-  EXPECT_FALSE(reference.Empty());
 }
 
 TEST(BlobLayoutTest, BlockSizesAndOffsets) {
