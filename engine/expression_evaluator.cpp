@@ -22,14 +22,15 @@ namespace rudira {
 
 // --- default callbacks
 
+// Only SQL statements parse sub-selects and aggregates, and their access
+// objects answer these; reaching a default is a caller that parsed with
+// permissions its access object cannot serve.
 bool TExpressionRecordAccess::SubSelectHasRow(const TExpToken&, const TExpToken&) {
-  RaiseEngineError(RUDIRA_SQLPARSE, {.Text = "Sub-select queries are not allowed in filter expression"});
+  RaiseEngineError(RUDIRA_SQLPARSE, {.Text = "Sub-select queries are not allowed in SQL statement"});
 }
 
-void TExpressionRecordAccess::ReadAggregate(const TExpToken& aggregate, TExpToken&) {
-  RaiseEngineError(RUDIRA_SQLPARSE,
-                   {.Text = "Aggregate functions are not allowed in " + std::string("filter expression") +
-                            " (" + aggregate.TokenText + ")"});
+void TExpressionRecordAccess::ReadAggregate(const TExpToken&, TExpToken&) {
+  RaiseEngineError(RUDIRA_SQLPARSE, {.Text = "Aggregate functions are not allowed in SQL statement"});
 }
 
 int32_t TExpressionRecordAccess::LastAutoIncValue(std::string_view tableName) {

@@ -348,7 +348,7 @@ TExpTokenPtr TExpressionParser::ParsePrimary() {
     }
     case TokenKind::kCharConstant: {
       int value = 256;
-      if (tokenText_.size() <= 3) value = std::atoi(tokenText_.c_str());
+      if (tokenText_.size() <= 9) value = std::atoi(tokenText_.c_str());
       if (value > 255) {
         RaiseWithContext("Character constants (#) must be within the range of 0 to 255 in ");
       }
