@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -440,6 +441,43 @@ TEST_F(DataFileTest, ChangeNotifierAndRereadSeeOtherWriters) {
   EXPECT_TRUE(reader.RereadHeader());
   EXPECT_EQ(reader.RecordSlotCount(), 1);
   EXPECT_EQ(ReadFieldValue(reader.GetRecord(1)->Data(), reader.Fields()[0]), TFieldValue(int32_t{9}));
+}
+
+TEST_F(DataFileTest, AnotherProcessesWritesAreSeenThroughTheChangeCount) {
+  Create("t.DAT", SmallDefinition());
+  TDataFile file(PathOf("t.DAT"), false);
+  file.Open();
+  Insert(file, 1, "mine");
+  WriteAll(file);
+  file.GetRecord(1);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The child changes the table through its own copy of the data file.
+    int status = 0;
+    try {
+      TRecord* record = file.GetRecord(1);
+      if (!StoreFieldValue(record->Data(), file.Fields()[1], std::string("theirs"), file.Locale())) status = 2;
+      file.MarkRecordModified(record);
+      Insert(file, 2, "new");
+      WriteAll(file);
+    } catch (...) {
+      status = 3;
+    }
+    ::_exit(status);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+  // The cached record still shows the old bytes until the change is noticed.
+  EXPECT_EQ(ReadFieldValue(file.GetRecord(1)->Data(), file.Fields()[1]), TFieldValue(std::string("mine")));
+  ASSERT_TRUE(file.RereadHeader());
+  file.DropCache();
+  EXPECT_EQ(file.RecordSlotCount(), 2);
+  EXPECT_EQ(ReadFieldValue(file.GetRecord(1)->Data(), file.Fields()[1]), TFieldValue(std::string("theirs")));
+  EXPECT_EQ(ReadFieldValue(file.GetRecord(2)->Data(), file.Fields()[1]), TFieldValue(std::string("new")));
+  EXPECT_FALSE(file.RereadHeader());
 }
 
 TEST_F(DataFileTest, ReadsComeInRunsOfAboutEightKilobytes) {
