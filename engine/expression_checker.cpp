@@ -335,13 +335,12 @@ void Checker::CheckFunction(TExpToken& node) {
       return;
     case kFuncTrimLeading: case kFuncTrimTrailing: case kFuncTrimBoth: {
       const TExpToken& c = *args[0];
-      const bool single = IsStringConstant(c) && !c.IsNull && Utf8CutLength(c.Bytes(), c.ValueLength) == c.ValueLength &&
-                          [&] {
-                            // exactly one UTF-8 character
-                            const std::string_view b = c.Bytes();
-                            return !b.empty() && Utf8CutLength(b, 1) <= 1 &&
-                                   (b.size() == 1 || Utf8CutLength(b, b.size() - 1) == 0);
-                          }();
+      // Exactly one UTF-8 character: one lead byte, the rest continuation bytes.
+      const std::string_view bytes = c.Bytes();
+      const size_t leads = static_cast<size_t>(std::count_if(
+          bytes.begin(), bytes.end(), [](char ch) { return (static_cast<unsigned char>(ch) & 0xC0) != 0x80; }));
+      const bool single = IsStringConstant(c) && !c.IsNull && leads == 1 &&
+                          (static_cast<unsigned char>(bytes[0]) & 0xC0) != 0x80;
       if (!single) RaiseWithContext("Trim character argument of TRIM function must be a single character constant in ");
       if (!textOrUnknown(args[1])) RaiseWithContext("Expression argument of TRIM function must be a string or memo in ");
       textResult(args[1]);

@@ -84,6 +84,7 @@ TEST(ExpressionEvaluatorTest, ValuesOfExpressions) {
       {"TRIM(LEADING '-' FROM '--ab--')", kFieldTypeString, "ab--"},
       {"TRIM(TRAILING '-' FROM '--ab--')", kFieldTypeString, "--ab"},
       {"TRIM(BOTH 'x' FROM 'xxx')", kFieldTypeString, "NULL"},
+      {"TRIM(BOTH '日' FROM '日本日')", kFieldTypeString, "本"},
       {"#120 || #121", kFieldTypeString, "xy"},
       // LIKE, BETWEEN, IN
       {"'abc' LIKE 'a%c'", kFieldTypeBoolean, "True"},
@@ -258,6 +259,26 @@ TEST(ExpressionEvaluatorTest, InSelectAsksTheCallerWithTheTestedValue) {
   EXPECT_TRUE(access.Evaluate("B IN (SELECT X FROM Y)", permissions)->UInt16());
   EXPECT_FALSE(access.Evaluate("B + 1 IN (SELECT X FROM Y)", permissions)->UInt16());
   EXPECT_TRUE(access.Evaluate("B + 1 NOT IN (SELECT X FROM Y)", permissions)->UInt16());
+}
+
+class TablesAccess : public ExpressionHarness {
+ public:
+  int32_t LastAutoIncValue(std::string_view tableName) override { return tableName == "figure" ? 812 : 0; }
+};
+
+TEST(ExpressionEvaluatorTest, LastAutoIncAsksTheCallerForTheNamedTable) {
+  TablesAccess access;
+  EXPECT_EQ(ExpressionHarness::ValueText(*access.Evaluate("LASTAUTOINC('figure')")), "812");
+  EXPECT_EQ(ExpressionHarness::ValueText(*access.Evaluate("IDENT_CURRENT('mokuji') + 1")), "1");
+  ExpressionHarness plain;
+  EXPECT_THROW(plain.Evaluate("LASTAUTOINC('figure')"), ERUDIRAEngineError);
+}
+
+TEST(ExpressionEvaluatorTest, TextSearchOverANullColumnFindsNothing) {
+  ExpressionHarness harness;
+  harness.Columns[9].Fill = nullptr;  // M is NULL
+  EXPECT_EQ(ExpressionHarness::ValueText(*harness.Evaluate("TEXTSEARCH('go' IN M)")), "False");
+  EXPECT_EQ(ExpressionHarness::ValueText(*harness.Evaluate("TEXTOCCURS('go' IN M)")), "0");
 }
 
 }  // namespace
