@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "engine/locale_services.h"
 #include "storage/field_type.h"
 #include "storage/index_file.h"
 #include "storage/index_key.h"
@@ -21,7 +22,7 @@ namespace {
 
 using namespace indextest;
 
-enum class KeyKind { Integer, String, DescendingLargeInt, Float, WideString };
+enum class KeyKind { Integer, String, DescendingLargeInt, Float, WideString, LocaleString };
 
 struct ModelCase {
   KeyKind Kind;
@@ -29,7 +30,7 @@ struct ModelCase {
 };
 
 std::string CaseName(const ::testing::TestParamInfo<ModelCase>& info) {
-  static const char* kinds[] = {"Integer", "String", "DescendingLargeInt", "Float", "WideString"};
+  static const char* kinds[] = {"Integer", "String", "DescendingLargeInt", "Float", "WideString", "LocaleString"};
   static const char* modes[] = {"None", "DupByte", "TrailByte", "Full"};
   return std::string(kinds[static_cast<int>(info.param.Kind)]) + modes[info.param.Compression];
 }
@@ -41,6 +42,9 @@ class IndexTreeModelTest : public TIndexTest, public ::testing::WithParamInterfa
   void SetUp() override {
     TIndexTest::SetUp();
     const ModelCase c = GetParam();
+    if (c.Kind == KeyKind::LocaleString && !LocaleInstalled(kUsEnglishLanguageId, 0)) {
+      GTEST_SKIP() << "no US English collation";
+    }
     switch (c.Kind) {
       case KeyKind::Integer:
         fields_ = Fields({Field("N", kFieldTypeInteger)});
@@ -68,10 +72,18 @@ class IndexTreeModelTest : public TIndexTest, public ::testing::WithParamInterfa
         definition_ = IndexOn("ByW", {1}, false, c.Compression);
         definition_.CaseInsensitive = 1;
         break;
+      case KeyKind::LocaleString:
+        // Ordered by the locale's collation, descending: the comparison,
+        // not the key bytes, gives the order.
+        fields_ = Fields({Field("S", kFieldTypeString, 0, 16)});
+        definition_ = IndexOn("ByS", {1}, false, c.Compression);
+        definition_.Descending = 1;
+        locale_ = {static_cast<int16_t>(kUsEnglishLanguageId), 0};
+        break;
     }
     PrepareIndexDefinition(definition_, fields_, false, "model");
     file_.SetFileName(PathOf("model.IDX"));
-    file_.SetTableFields(fields_, {});
+    file_.SetTableFields(fields_, locale_);
     file_.CreateNew();
     slot_ = file_.AddSecondaryDefinition(definition_);
   }
@@ -100,16 +112,29 @@ class IndexTreeModelTest : public TIndexTest, public ::testing::WithParamInterfa
         for (char& ch : text) ch = "aAbB"[rng() % 4];
         return text;
       }
+      case KeyKind::LocaleString: {
+        static const char* pieces[] = {"a", "B", "\xc3\xa9", "E", "z", "-", "1"};
+        std::string text;
+        for (size_t n = 1 + rng() % 5; n > 0; --n) text += pieces[rng() % 7];
+        return text;
+      }
     }
     return {};
+  }
+
+  int Compare(const std::vector<uint8_t>& a, const std::vector<uint8_t>& b) {
+    return file_.Comparer(slot_).Compare(a.data(), b.data());
+  }
+  std::vector<Entry>::iterator LowerBound(const std::vector<uint8_t>& key) {
+    return std::lower_bound(model_.begin(), model_.end(), key,
+                            [this](const Entry& e, const std::vector<uint8_t>& k) { return Compare(e.first, k) < 0; });
   }
 
   // Checks the tree against the model: count, and positions by ordinal.
   void CheckStep(TIndexTree& tree, std::mt19937& rng, const std::vector<uint8_t>* touched) {
     ASSERT_EQ(tree.RecordCount(), static_cast<int64_t>(model_.size()));
     if (touched) {
-      const auto it = std::lower_bound(model_.begin(), model_.end(), *touched,
-                                       [](const Entry& e, const std::vector<uint8_t>& k) { return e.first < k; });
+      const auto it = LowerBound(*touched);
       const TIndexPath path = tree.Descend(touched->data(), definition_.KeySize);
       ASSERT_EQ(tree.Ordinal(path), it - model_.begin());
     }
@@ -140,7 +165,8 @@ class IndexTreeModelTest : public TIndexTest, public ::testing::WithParamInterfa
   TIndexDefinition definition_;
   TIndexFile file_;
   int slot_ = 0;
-  std::vector<Entry> model_;  // sorted by key bytes: the index order without a locale
+  TableLocale locale_;
+  std::vector<Entry> model_;  // sorted by the index's comparison
 };
 
 TEST_P(IndexTreeModelTest, RandomInsertsAndDeletesMatchAnOrderedModel) {
@@ -157,11 +183,10 @@ TEST_P(IndexTreeModelTest, RandomInsertsAndDeletesMatchAnOrderedModel) {
     std::vector<uint8_t> touched;
     if (insert) {
       const int32_t id = nextId++;
-      const auto record = Record(fields_, {RandomValue(rng)}, id);
-      touched = KeyOf(definition_, fields_, record);
-      const auto it = std::lower_bound(model_.begin(), model_.end(), touched,
-                                       [](const Entry& e, const std::vector<uint8_t>& k) { return e.first < k; });
-      const bool fresh = it == model_.end() || it->first != touched;
+      const auto record = Record(fields_, {RandomValue(rng)}, id, locale_);
+      touched = KeyOf(definition_, fields_, record, locale_);
+      const auto it = LowerBound(touched);
+      const bool fresh = it == model_.end() || Compare(it->first, touched) != 0;
       ASSERT_EQ(tree.Insert(touched.data(), id), fresh) << "step " << step;
       if (fresh) model_.insert(it, {touched, id});
     } else {
@@ -192,7 +217,7 @@ TEST_P(IndexTreeModelTest, RandomInsertsAndDeletesMatchAnOrderedModel) {
   file_.Close();
 
   TIndexFile reopened(PathOf("model.IDX"), false);
-  reopened.SetTableFields(fields_, {});
+  reopened.SetTableFields(fields_, locale_);
   reopened.Open();
   ASSERT_EQ(reopened.FindIndex(definition_.IndexName), slot_);
   TIndexTree tree(reopened, slot_);
@@ -225,7 +250,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ModelCase{KeyKind::WideString, kCompressionNone},
                       ModelCase{KeyKind::WideString, kCompressionDupByte},
                       ModelCase{KeyKind::WideString, kCompressionTrailByte},
-                      ModelCase{KeyKind::WideString, kCompressionFull}),
+                      ModelCase{KeyKind::WideString, kCompressionFull},
+                      ModelCase{KeyKind::LocaleString, kCompressionNone},
+                      ModelCase{KeyKind::LocaleString, kCompressionFull}),
     CaseName);
 
 }  // namespace
