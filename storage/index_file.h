@@ -165,6 +165,15 @@ class TIndexFile : public TFileHandler {
   // The companion temporary file's name; empty when none is open.
   std::string TemporaryFileName() const;
 
+  // --- the parameter chain of "Sys Text" ---
+  // The bytes of the parameter pages (stop words, space and include
+  // characters), in chain order: 4083 bytes a page. Empty without a chain.
+  // Raises 8965 for a chain that is not made of parameter pages or loops.
+  std::vector<uint8_t> ReadParameters();
+  // Replaces the chain by pages holding `bytes` (the old pages go to the
+  // free chain of "Sys Text"); no bytes leaves ParameterPage 0.
+  void WriteParameters(const std::vector<uint8_t>& bytes);
+
   // --- counters ---
   int32_t ActiveRecordCount() const { return header_.ActiveRecordCount; }
   void SetActiveRecordCount(int32_t value);

@@ -185,6 +185,14 @@ int64_t TPage::CountBefore(int pos) const {
   return sum;
 }
 
+void TPage::SetRaw(const uint8_t* bytes, size_t count) {
+  type_ = kPageParameter;
+  count_ = 0;
+  raw_.assign(kPageEntryBytes, 0);
+  std::memcpy(raw_.data(), bytes, std::min<size_t>(count, kPageEntryBytes));
+  modified_ = true;
+}
+
 void TPage::Unpin() {
   assert(pinCount_ > 0);
   --pinCount_;
@@ -198,11 +206,12 @@ void TPage::EncodeTo(uint8_t* buffer) const {
   StoreLE<int32_t>(buffer + 3, left_);
   StoreLE<int32_t>(buffer + 7, right_);
   uint8_t* out = buffer + kPageHeaderBytes;
+  if (freed_) return;  // a free page: no entries
   if (type_ == kPageParameter) {
     if (!raw_.empty()) std::memcpy(out, raw_.data(), std::min<size_t>(raw_.size(), kPageEntryBytes));
     return;
   }
-  if (freed_ || Overflows()) return;  // an overflowing page never reaches the file
+  if (Overflows()) return;  // an overflowing page never reaches the file
   const int keySize = format_.KeySize;
   if (!IsLeaf()) {
     for (int i = 0; i < count_; ++i) {

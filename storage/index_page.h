@@ -149,7 +149,10 @@ class TPage {
   int64_t SubtreeCount() const { return CountBefore(count_); }
 
   // --- parameter page ---
-  uint8_t* Raw() { return raw_.data(); }
+  // The 4083 raw bytes of a parameter page (zero when never set).
+  const std::vector<uint8_t>& Raw() const { return raw_; }
+  // Makes this a parameter page holding `count` bytes (at most 4083; the rest zero).
+  void SetRaw(const uint8_t* bytes, size_t count);
 
   // --- cache state ---
   bool Modified() const { return modified_; }

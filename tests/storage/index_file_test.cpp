@@ -460,3 +460,62 @@ TEST_F(IndexFileTest, EmptyResetsEveryIndex) {
 
 }  // namespace
 }  // namespace rudira
+
+namespace rudira {
+namespace {
+
+using namespace indextest;
+
+class IndexFileInternalTest : public TIndexTest {};
+
+TEST_F(IndexFileInternalTest, SysTextParametersChainThroughParameterPages) {
+  TIndexFile file(PathOf("p.IDX"), false);
+  file.CreateNew();
+  std::vector<uint8_t> parameters(4083 * 2 + 10);
+  for (size_t i = 0; i < parameters.size(); ++i) parameters[i] = static_cast<uint8_t>(i * 7 + 1);
+  file.WriteParameters(parameters);
+  file.WritePages();
+  file.WriteHeader();
+  const int32_t head = file.Definition(kSysTextSlot).ParameterPage;
+  ASSERT_NE(head, 0);
+  const auto first = PageBytes(PathOf("p.IDX"), head);
+  EXPECT_EQ(first[0], kPageParameter);
+  EXPECT_EQ(first[13], 1);
+  file.Close();
+
+  TIndexFile reopened(PathOf("p.IDX"), false);
+  reopened.Open();
+  auto back = reopened.ReadParameters();
+  ASSERT_EQ(back.size(), 4083u * 3);
+  EXPECT_TRUE(std::equal(parameters.begin(), parameters.end(), back.begin()));
+  // A shorter list reuses the freed pages.
+  reopened.WriteParameters({'s', 't', 'o', 'p'});
+  EXPECT_EQ(reopened.Header().NextPageNumber, 4);
+  back = reopened.ReadParameters();
+  ASSERT_EQ(back.size(), 4083u);
+  EXPECT_EQ(back[3], 'p');
+  reopened.WriteParameters({});
+  EXPECT_EQ(reopened.Definition(kSysTextSlot).ParameterPage, 0);
+  EXPECT_TRUE(reopened.ReadParameters().empty());
+}
+
+TEST_F(IndexFileInternalTest, SysDeletedOrdersByStatusThenUniqueId) {
+  const auto fields = Fields({Field("N", kFieldTypeInteger)});
+  TIndexFile file(PathOf("d.IDX"), false);
+  file.SetTableFields(fields, {});
+  file.CreateNew();
+  TIndexTree tree(file, kSysDeletedSlot);
+  for (int32_t id : {5, -3, 9, 1}) {
+    auto record = Record(fields, {id}, id);
+    record[0] = id == 9 ? 1 : 0;  // record 9 is deleted
+    uint8_t key[kSysDeletedKeySize];
+    BuildSysDeletedKey(record.data(), key);
+    ASSERT_TRUE(tree.Insert(key, id));
+  }
+  std::vector<int32_t> order;
+  tree.ForEach([&](const uint8_t*, int32_t recordNo) { order.push_back(recordNo); });
+  EXPECT_EQ(order, (std::vector<int32_t>{-3, 1, 5, 9}));
+}
+
+}  // namespace
+}  // namespace rudira
