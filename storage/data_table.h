@@ -133,6 +133,9 @@ class TDataTable {
   // The second, independent reader lock used around record locking.
   bool ChangeReaderLock();
   void ChangeReaderUnlock();
+  // Takes the data byte (unless the transaction lock holds it), then the
+  // index and BLOB writer ranges. A commit takes it while still in the
+  // transaction, then leaves the transaction and writes.
   // REQUIRES: this table holds no reader lock (its own slot would block the
   // writer range). 10249 after the retries.
   void WriterLock();

@@ -112,8 +112,9 @@ void TDataTable::WriterLock() {
   // the range unobtainable.
   assert(!readerLocked_ && !changeReaderLocked_);
   if (exclusiveOpen_ || readOnlyOnDisk_ || writeLocked_) return;
+  // The data byte is held already while the transaction lock is.
   bool dataByte = false;
-  if (!inTransaction_) {
+  if (!transactionLocked_) {
     if (!Retry([this] { return dataFile_->LockRegion(1, kWriterByteOffset); })) Raise(RUDIRA_LOCKTIMEOUT);
     dataByte = true;
   }
@@ -127,7 +128,7 @@ void TDataTable::WriterLock() {
     Raise(RUDIRA_LOCKTIMEOUT);
   }
   writeLocked_ = true;
-  if (!inTransaction_) CheckForChanges();
+  if (!inTransaction_ && !transactionLocked_) CheckForChanges();
 }
 
 void TDataTable::WriterUnlock() {
@@ -136,7 +137,7 @@ void TDataTable::WriterUnlock() {
   bool ok = true;
   if (blobFile_) ok = blobFile_->UnlockWriterRange() && ok;
   ok = indexFile_->UnlockRegion(kWriterRangeLength, kWriterRangeOffset) && ok;
-  if (!inTransaction_) ok = dataFile_->UnlockRegion(1, kWriterByteOffset) && ok;
+  if (!transactionLocked_) ok = dataFile_->UnlockRegion(1, kWriterByteOffset) && ok;
   if (!ok) Raise(RUDIRA_LOCKTIMEOUT);
 }
 
