@@ -89,7 +89,8 @@ class TIndexFile : public TFileHandler {
   const TIndexHeader& Header() const { return header_; }
   // Reads the header again; true when its IndexChangeCount differs from the
   // one held, in which case every cached page of a permanent index is
-  // dropped. Temporary definitions are kept.
+  // dropped. Temporary definitions are kept; unwritten changes of the
+  // permanent header are discarded (callers write them first).
   bool RereadHeader();
   // Writes the header when modified or `force`: IndexChangeCount + 1, the
   // temporary definitions left out.

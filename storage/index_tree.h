@@ -28,7 +28,12 @@
 // contradicts the tree raises 8965 instead of being trusted.
 //
 // A tree object holds no pages between calls; it is cheap to make one per
-// operation. REQUIRES: the index file is open, used under the table's lock.
+// operation. It refers to the file's key comparer of its slot, so it must not
+// outlive a change of that slot's definition or of the table's fields.
+// Without subtree counts (NoCounts, "Sys Text") counting and positioning by
+// ordinal walk the leaf chain instead, and a path from PathOfOrdinal holds
+// only its leaf level. REQUIRES: the index file is open, used under the
+// table's lock.
 #pragma once
 
 #include <cstdint>

@@ -87,24 +87,25 @@ int64_t TIndexTree::RecordCount() {
 
 int64_t TIndexTree::Ordinal(const TIndexPath& path) {
   if (path.Depth == 0) return 0;
-  if (!counts_ && path.Depth > 1) {
+  if (!counts_) {
     // Without counts: the entries of the leaves left of this one.
-    int64_t n = 0;
     const int32_t target = path.Leaf().Page;
-    bool found = false;
     int32_t pageNo = RootPage();
-    for (int depth = 0; depth < path.Depth - 1; ++depth) pageNo = Page(pageNo)->Value(0);
+    for (int depth = 0;; ++depth) {
+      if (depth >= kMaxTreeDepth || pageNo == 0) file_.RaiseCorrupt();
+      TPage* page = Page(pageNo);
+      CheckLeafType(page, depth == 0);
+      if (page->IsLeaf()) break;
+      pageNo = page->Value(0);
+    }
+    int64_t n = 0;
     const int32_t limit = file_.NextPageNumber(slot_);
-    for (int32_t steps = 0; pageNo != 0 && steps < limit; ++steps) {
-      if (pageNo == target) {
-        found = true;
-        break;
-      }
+    for (int32_t steps = 0; pageNo != target; ++steps) {
+      if (pageNo == 0 || steps >= limit) file_.RaiseCorrupt();
       TPage* page = Page(pageNo);
       n += page->EntryCount();
       pageNo = page->RightSibling();
     }
-    if (!found) file_.RaiseCorrupt();
     return n + path.Leaf().Position;
   }
   int64_t n = 0;

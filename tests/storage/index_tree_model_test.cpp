@@ -27,12 +27,14 @@ enum class KeyKind { Integer, String, DescendingLargeInt, Float, WideString, Loc
 struct ModelCase {
   KeyKind Kind;
   uint8_t Compression;
+  bool NoCounts = false;  // branch entries without subtree counts
 };
 
 std::string CaseName(const ::testing::TestParamInfo<ModelCase>& info) {
   static const char* kinds[] = {"Integer", "String", "DescendingLargeInt", "Float", "WideString", "LocaleString"};
   static const char* modes[] = {"None", "DupByte", "TrailByte", "Full"};
-  return std::string(kinds[static_cast<int>(info.param.Kind)]) + modes[info.param.Compression];
+  return std::string(kinds[static_cast<int>(info.param.Kind)]) + modes[info.param.Compression] +
+         (info.param.NoCounts ? "NoCounts" : "");
 }
 
 class IndexTreeModelTest : public TIndexTest, public ::testing::WithParamInterface<ModelCase> {
@@ -81,6 +83,7 @@ class IndexTreeModelTest : public TIndexTest, public ::testing::WithParamInterfa
         locale_ = {static_cast<int16_t>(kUsEnglishLanguageId), 0};
         break;
     }
+    definition_.NoCounts = c.NoCounts ? 1 : 0;
     PrepareIndexDefinition(definition_, fields_, false, "model");
     file_.SetFileName(PathOf("model.IDX"));
     file_.SetTableFields(fields_, locale_);
@@ -252,7 +255,9 @@ INSTANTIATE_TEST_SUITE_P(
                       ModelCase{KeyKind::WideString, kCompressionTrailByte},
                       ModelCase{KeyKind::WideString, kCompressionFull},
                       ModelCase{KeyKind::LocaleString, kCompressionNone},
-                      ModelCase{KeyKind::LocaleString, kCompressionFull}),
+                      ModelCase{KeyKind::LocaleString, kCompressionFull},
+                      ModelCase{KeyKind::WideString, kCompressionNone, true},
+                      ModelCase{KeyKind::Integer, kCompressionTrailByte, true}),
     CaseName);
 
 }  // namespace
