@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,15 @@ class TDataSession {
   void RemoveAllPasswords() { passwords_.clear(); }
   bool HasPassword(const std::string& password) const;
   const std::vector<std::string>& Passwords() const { return passwords_; }
+
+  // The password request. A cursor that opens an encrypted table whose
+  // password is not listed calls RequestPassword() and asks HasPassword
+  // again while the answer is true; false means the caller gave up (the open
+  // then fails with 10498). The session component installs its request here;
+  // without a callback the answer is false.
+  using PasswordCallback = std::function<bool()>;
+  void SetPasswordCallback(PasswordCallback callback) { passwordCallback_ = std::move(callback); }
+  bool RequestPassword() { return passwordCallback_ ? passwordCallback_() : false; }
 
   // --- directories ---
   const std::string& CurrentDirectory() const { return currentDirectory_; }
@@ -102,6 +112,7 @@ class TDataSession {
   std::string privateDirectory_;                          // normalized, or empty
   uint16_t progressSteps_ = 20;                           // progress events per long operation
   std::vector<std::string> passwords_;                    // offered passwords
+  PasswordCallback passwordCallback_;                     // asked for more passwords, or empty
   uint8_t lockProtocol_ = 0;                              // pessimistic
   bool remote_ = false;                                   // remote mode (unsupported)
   TableSettings settings_;                                // locks, change detection, buffers,
