@@ -44,6 +44,11 @@
 
 namespace rudira {
 
+struct TSortRequest;
+struct TSortOutcome;
+struct TSortOutputOptions;
+class TSortKeys;
+
 constexpr int32_t kReadAheadBytes = 8192;
 
 // The session's limits on the record cache.
@@ -172,6 +177,16 @@ class TDataFile : public TFileHandler {
   // and writes the header. REQUIRES: the table is held exclusively.
   void Empty();
 
+  // --- result sort (storage/data_file_sort.h) ---
+
+  // Reorders the records by the request's sort key, producing its output
+  // rows as records 1..p; see storage/data_file_sort.h. Raises 9492 for more
+  // than 1024 sort fields, 9985 for a sort field that is not one of this
+  // file's fields, and whatever the callbacks or the file layer raise.
+  // REQUIRES: no record pinned; not in a transaction; the table has no index
+  // entries (result tables keep none), since records move.
+  TSortOutcome Sort(const TSortRequest& request);
+
   // --- counters ---
 
   // LastAutoIncValue + 1, wrapping from 2147483647 to 1; becomes the new
@@ -217,6 +232,13 @@ class TDataFile : public TFileHandler {
   TRecord* MakeRoom(int32_t recordNo);
   void WriteRun(const std::vector<TRecord*>& run);
   int64_t RecordOffset(int32_t recordNo) const;
+  // The two methods of Sort (storage/data_file_sort.cpp).
+  int32_t SortInCache(const TSortKeys& keys, const TSortOutputOptions& options);
+  TSortOutcome SortExternally(const TSortKeys& keys, const TSortRequest& request);
+  // Writes `count` output rows as records firstRowNo.. with one write.
+  void WriteSortedRows(const uint8_t* rows, size_t count, int32_t firstRowNo);
+  // Truncates the file after record `rowCount`.
+  void TruncateAfter(int32_t rowCount);
 
   TDataHeader header_;                    // as read, texts as stored
   std::vector<TFieldDescriptor> fields_;  // one per field

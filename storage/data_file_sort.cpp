@@ -1,0 +1,299 @@
+// TDataFile::Sort: the in-cache and the external method, and the run files
+// of the external one.
+#include "storage/data_file_sort.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cassert>
+#include <cstring>
+#include <memory>
+#include <numeric>
+#include <vector>
+
+#include "engine/errors.h"
+#include "storage/abstract_file.h"
+#include "storage/data_file.h"
+#include "storage/index_file.h"
+#include "storage/os_process.h"
+#include "storage/record_layout.h"
+#include "storage/scramble.h"
+
+namespace rudira {
+namespace {
+
+std::atomic<uint32_t> runFileCounter{0};
+
+// The largest single write; only a grown cache of very large records comes
+// near it.
+constexpr size_t kMaxWriteBytes = size_t{1} << 30;
+
+// The run files of one sort. They are temporary files: closing deletes a
+// disk file, and a memory file is removed explicitly. The destructor closes
+// and deletes every one of them, so that no exit leaves a run file behind.
+class TRunFiles {
+ public:
+  TRunFiles(const std::string& privateDirectory, bool inMemory) : inMemory_(inMemory) {
+    directory_ = privateDirectory.empty() ? OsTempDirectory() : privateDirectory;
+    if (directory_.back() != '/' && directory_.back() != '\\') directory_ += '/';
+    prefix_ = std::to_string(OsCurrentThreadId()).substr(0, 5);
+  }
+  ~TRunFiles() {
+    for (auto& file : files_) {
+      try {
+        if (file->Opened()) file->Close();
+        if (file->Exists()) file->Remove();
+      } catch (const ERUDIRAEngineError&) {
+        // A run file that cannot be removed is left to the system; the
+        // sort's own outcome is what the caller hears about.
+      }
+    }
+  }
+  TRunFiles(const TRunFiles&) = delete;
+  TRunFiles& operator=(const TRunFiles&) = delete;
+
+  // A new, empty run file, open for reading and writing.
+  TFileHandler& Create() {
+    auto file = std::make_unique<TFileHandler>();
+    file->SetInMemory(inMemory_);
+    file->SetTemporary(true);
+    for (;;) {
+      file->SetFileName(directory_ + prefix_ + std::to_string(runFileCounter.fetch_add(1)) + ".TMP");
+      if (!file->Exists()) break;
+    }
+    file->CreateNew();
+    files_.push_back(std::move(file));
+    return *files_.back();
+  }
+
+ private:
+  bool inMemory_;
+  std::string directory_;                            // with a trailing separator
+  std::string prefix_;                               // first five digits of the thread id
+  std::vector<std::unique_ptr<TFileHandler>> files_;  // every run file created
+};
+
+void WriteAt(TFileHandler& file, int64_t offset, const uint8_t* bytes, size_t count) {
+  TFileAccess access(file);
+  file.Seek(kSeekFromBeginning, offset);
+  while (count > 0) {
+    const size_t part = std::min(count, kMaxWriteBytes);
+    file.WriteBuffer(bytes, static_cast<int32_t>(part));
+    bytes += part;
+    count -= part;
+  }
+}
+
+void ReadAt(TFileHandler& file, int64_t offset, uint8_t* bytes, size_t count) {
+  TFileAccess access(file);
+  file.Seek(kSeekFromBeginning, offset);
+  file.ReadBuffer(bytes, static_cast<int32_t>(count), /*allowShort=*/false);
+}
+
+// The positions 0..count-1 of `keys` (count keys of keySize bytes) in key
+// order; equal keys keep their positions' order.
+std::vector<uint32_t> SortedOrder(const TSortKeys& sortKeys, const std::vector<uint8_t>& keys, size_t count) {
+  std::vector<uint32_t> order(count);
+  std::iota(order.begin(), order.end(), 0u);
+  const size_t keySize = sortKeys.KeySize();
+  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+    return sortKeys.Compare(keys.data() + a * keySize, keys.data() + b * keySize) < 0;
+  });
+  return order;
+}
+
+// One run during the merge: its file, its current record and that record's key.
+struct RunCursor {
+  TFileHandler* File = nullptr;
+  int32_t Count = 0;             // records in the run
+  int32_t Next = 0;              // position of the record after the current one
+  std::vector<uint8_t> Record;   // the current record, unscrambled
+  std::vector<uint8_t> Key;      // its sort key
+};
+
+}  // namespace
+
+TSortOutcome TDataFile::Sort(const TSortRequest& request) {
+  assert(!inTransaction_);
+  const TSortSpecification& specification = request.Specification;
+  if (specification.Fields.size() > kMaxSortFields) Raise(RUDIRA_FLDLIMIT);
+  for (const SortField& sortField : specification.Fields) {
+    const TFieldDescriptor& given = sortField.Field;
+    const bool known = given.FieldNo >= 1 && given.FieldNo <= fields_.size();
+    const TFieldDescriptor* own = known ? &fields_[given.FieldNo - 1] : nullptr;
+    if (own == nullptr || own->FieldType != given.FieldType || own->Width != given.Width ||
+        own->Offset != given.Offset || own->Computed != given.Computed) {
+      RaiseEngineError(RUDIRA_OUTOFRANGE, {.TableName = FileName(), .FieldName = given.FieldName});
+    }
+  }
+  const TSortKeys keys(specification, Locale());
+  TSortOutcome outcome;
+  if (cache_.Count() == static_cast<size_t>(RecordSlotCount())) {
+    outcome.RowCount = SortInCache(keys, request.Output);
+  } else {
+    outcome = SortExternally(keys, request);
+  }
+  const int32_t rows = outcome.RowCount;
+  header_.NextRecordNumber = rows + 1;
+  header_.FirstFreeRecord = 0;
+  if (header_.LastAutoIncValue < rows) header_.LastAutoIncValue = rows;
+  headerModified_ = true;
+  if (request.IndexFile != nullptr) request.IndexFile->SetActiveRecordCount(rows);
+  return outcome;
+}
+
+void TDataFile::WriteSortedRows(const uint8_t* rows, size_t count, int32_t firstRowNo) {
+  const size_t recordSize = header_.RecordSize;
+  const size_t bytes = count * recordSize;
+  if (!header_.Encrypted) {
+    WriteAt(*this, RecordOffset(firstRowNo), rows, bytes);
+    return;
+  }
+  std::vector<uint8_t> scrambled(rows, rows + bytes);
+  for (size_t i = 0; i < count; ++i) Scramble(scrambled.data() + i * recordSize, recordSize, kRecordScrambleSeed);
+  WriteAt(*this, RecordOffset(firstRowNo), scrambled.data(), bytes);
+}
+
+void TDataFile::TruncateAfter(int32_t rowCount) {
+  TFileAccess access(*this);
+  Seek(kSeekFromBeginning, RecordOffset(rowCount + 1));
+  WriteBuffer(nullptr, 0);
+}
+
+int32_t TDataFile::SortInCache(const TSortKeys& keys, const TSortOutputOptions& options) {
+  const size_t recordSize = header_.RecordSize;
+  const size_t keySize = keys.KeySize();
+  std::vector<const uint8_t*> records;
+  records.reserve(cache_.Count());
+  for (const auto& record : cache_.Records()) {
+    assert(!record->Pinned());
+    if (RecordStatus(record->Data()) == kRecordInUse) records.push_back(record->Data());
+  }
+  std::vector<uint8_t> keyBytes(records.size() * keySize);
+  for (size_t i = 0; i < records.size(); ++i) keys.Build(records[i], keyBytes.data() + i * keySize);
+  const std::vector<uint32_t> order = SortedOrder(keys, keyBytes, records.size());
+
+  std::vector<uint8_t> output;
+  const TSortRowSink sink = [&](const uint8_t* rows, size_t count, int32_t) {
+    output.insert(output.end(), rows, rows + count * recordSize);
+  };
+  TSortOutput step(keys, options, recordSize, /*batchRows=*/0, sink);
+  for (uint32_t at : order) {
+    if (step.Done()) break;
+    step.Take(records[at], keyBytes.data() + at * keySize);
+  }
+  const int32_t rowCount = step.Finish();
+
+  try {
+    if (rowCount > 0) WriteSortedRows(output.data(), static_cast<size_t>(rowCount), 1);
+    if (rowCount < RecordSlotCount()) TruncateAfter(rowCount);
+  } catch (...) {
+    // The file may be half rewritten; the cache still holds every record as
+    // it was, and writing it back restores the file.
+    for (const auto& record : cache_.Records()) record->SetModified(true);
+    throw;
+  }
+  // The cache keeps the table in memory: it now holds the output rows, as
+  // written.
+  cache_.Clear();
+  std::vector<std::unique_ptr<TRecord>> sorted;
+  sorted.reserve(static_cast<size_t>(rowCount));
+  for (int32_t i = 0; i < rowCount; ++i) {
+    std::unique_ptr<TRecord> record = recordStack_.Pop();
+    record->Reset(this, i + 1, recordSize);
+    std::memcpy(record->Data(), output.data() + static_cast<size_t>(i) * recordSize, recordSize);
+    sorted.push_back(std::move(record));
+  }
+  cache_.InsertSorted(std::move(sorted));
+  return rowCount;
+}
+
+TSortOutcome TDataFile::SortExternally(const TSortKeys& keys, const TSortRequest& request) {
+  WriteRecords();
+  cache_.Clear();
+  const size_t recordSize = header_.RecordSize;
+  const size_t keySize = keys.KeySize();
+  const bool encrypted = header_.Encrypted != 0;
+  const int32_t slots = RecordSlotCount();
+  const int32_t runLength =
+      std::max<int32_t>(1, std::min<int32_t>(limits_.MaxCount, kSortRunBytes / static_cast<int32_t>(recordSize)));
+
+  TRunFiles runFiles(request.PrivateDirectory, InMemory());
+  std::vector<RunCursor> runs;
+  {
+    std::vector<uint8_t> chunk(static_cast<size_t>(runLength) * recordSize);
+    std::vector<uint8_t> sorted(chunk.size());
+    std::vector<uint8_t> keyBytes(static_cast<size_t>(runLength) * keySize);
+    std::vector<const uint8_t*> inUse;
+    for (int32_t first = 1; first <= slots; first += runLength) {
+      const int32_t count = std::min(runLength, slots - first + 1);
+      ReadAt(*this, RecordOffset(first), chunk.data(), static_cast<size_t>(count) * recordSize);
+      inUse.clear();
+      for (int32_t i = 0; i < count; ++i) {
+        uint8_t* record = chunk.data() + static_cast<size_t>(i) * recordSize;
+        if (encrypted) Scramble(record, recordSize, kRecordScrambleSeed);
+        if (RecordStatus(record) == kRecordInUse) inUse.push_back(record);
+      }
+      if (inUse.empty()) continue;
+      for (size_t i = 0; i < inUse.size(); ++i) keys.Build(inUse[i], keyBytes.data() + i * keySize);
+      const std::vector<uint32_t> order = SortedOrder(keys, keyBytes, inUse.size());
+      for (size_t i = 0; i < order.size(); ++i) {
+        uint8_t* target = sorted.data() + i * recordSize;
+        std::memcpy(target, inUse[order[i]], recordSize);
+        if (encrypted) Scramble(target, recordSize, kRecordScrambleSeed);
+      }
+      TFileHandler& file = runFiles.Create();
+      WriteAt(file, 0, sorted.data(), inUse.size() * recordSize);
+      RunCursor run;
+      run.File = &file;
+      run.Count = static_cast<int32_t>(inUse.size());
+      run.Record.resize(recordSize);
+      run.Key.resize(keySize);
+      runs.push_back(std::move(run));
+    }
+  }
+
+  // Reads the next record of a run into its cursor; false when it has none.
+  auto advance = [&](RunCursor& run) {
+    if (run.Next >= run.Count) return false;
+    ReadAt(*run.File, static_cast<int64_t>(run.Next) * static_cast<int64_t>(recordSize), run.Record.data(),
+           recordSize);
+    if (encrypted) Scramble(run.Record.data(), recordSize, kRecordScrambleSeed);
+    keys.Build(run.Record.data(), run.Key.data());
+    ++run.Next;
+    return true;
+  };
+  // A heap of run positions with the smallest current key on top; of equal
+  // keys the earlier run, whose records came first in the file.
+  auto later = [&](size_t a, size_t b) {
+    const int c = keys.Compare(runs[a].Key.data(), runs[b].Key.data());
+    return c > 0 || (c == 0 && a > b);
+  };
+  std::vector<size_t> heap;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (advance(runs[i])) heap.push_back(i);
+  }
+  std::make_heap(heap.begin(), heap.end(), later);
+
+  const TSortRowSink sink = [&](const uint8_t* rows, size_t count, int32_t firstRowNo) {
+    WriteSortedRows(rows, count, firstRowNo);
+  };
+  const size_t batchRows = std::max<size_t>(1, static_cast<size_t>(kSortRunBytes) / recordSize);
+  TSortOutput step(keys, request.Output, recordSize, batchRows, sink);
+  while (!heap.empty() && !step.Done()) {
+    std::pop_heap(heap.begin(), heap.end(), later);
+    RunCursor& run = runs[heap.back()];
+    step.Take(run.Record.data(), run.Key.data());
+    if (advance(run)) {
+      std::push_heap(heap.begin(), heap.end(), later);
+    } else {
+      heap.pop_back();
+    }
+  }
+  TSortOutcome outcome;
+  outcome.RowCount = step.Finish();
+  outcome.RunCount = static_cast<int32_t>(runs.size());
+  if (outcome.RowCount < slots) TruncateAfter(outcome.RowCount);
+  return outcome;
+}
+
+}  // namespace rudira

@@ -1,0 +1,64 @@
+// The sort of a result table: TDataFile::Sort reorders the records of its
+// file in place by a sort key (storage/sort_key.h) and can merge duplicates,
+// collapse groups, filter them and stop after a number of output rows
+// (storage/sort_output.h). ORDER BY, DISTINCT, GROUP BY with HAVING and TOP of
+// the SQL engine are carried out by it on the tables that hold query results.
+//
+// Two methods, chosen by what is cached:
+//   in cache   every record slot of the file is in the record cache: the keys
+//              of the cached records are sorted, the output rows gathered in
+//              one buffer and written at the start of the record area with
+//              one write; the file is truncated after them when rows were
+//              dropped. The cache then holds the output rows.
+//   external   otherwise: modified records are written and the cache dropped;
+//              runs of R = min(maximum data buffer count, 1048576 div
+//              RecordSize) records are each read with one positioned read,
+//              sorted by key and written with one write to a run file; the
+//              runs are merged keeping one record per run in memory, and the
+//              output is written from the start of the record area (in
+//              batches of about 1 MiB), the file truncated after it.
+//
+// Run files are temporary files in the private directory (the system's
+// temporary directory when none is given), named "<first five digits of the
+// thread id><counter>.TMP", the first such name not in use. They hold whole
+// records, scrambled like the data file's when the table is encrypted, and
+// are closed and deleted when the sort ends, also when it fails.
+//
+// Deleted record slots take no part: the output rows are the records in use,
+// renumbered 1..p, so the free chain is gone afterwards (FirstFreeRecord 0).
+// Equal keys (equal sort fields and unique id) keep their order in the file.
+//
+// Afterwards NextRecordNumber is p + 1, LastAutoIncValue is at least p (a
+// later insert must not reuse one of the ids 1..p), the header is marked
+// modified, and the index file's ActiveRecordCount (when given) is p.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "storage/sort_key.h"
+#include "storage/sort_output.h"
+
+namespace rudira {
+
+class TIndexFile;
+
+// Everything a sort is asked to do. Callbacks reach whatever query they
+// serve through their captures.
+struct TSortRequest {
+  TSortSpecification Specification;  // the sort fields and case-insensitivity
+  TSortOutputOptions Output;         // row limit, distinct, group and filter callbacks
+  std::string PrivateDirectory;      // where run files go; empty: the temporary directory
+  TIndexFile* IndexFile = nullptr;   // the table's index file, for ActiveRecordCount
+};
+
+// What a sort did.
+struct TSortOutcome {
+  int32_t RowCount = 0;  // output rows, now records 1..RowCount
+  int32_t RunCount = 0;  // run files used; 0 for a sort in the cache
+};
+
+// Bytes of records sorted in memory per run.
+constexpr int32_t kSortRunBytes = 1048576;
+
+}  // namespace rudira
