@@ -126,25 +126,24 @@ void EncodeKeyField(const TFieldDescriptor& field, bool hasValue, const uint8_t*
   }
 }
 
+void EncodeRecordKeyField(const TFieldDescriptor& field, const uint8_t* record, bool caseInsensitive, bool invert,
+                          const TableLocale& locale, uint8_t* out) {
+  if (field.IsAutoInc()) {
+    EncodeKeyField(field, true, record + kRecordAutoIncOffset, caseInsensitive, invert, locale, out);
+  } else if (!field.IsStored()) {
+    EncodeKeyField(field, false, nullptr, caseInsensitive, invert, locale, out);
+  } else {
+    EncodeKeyField(field, record[field.Offset] != 0, record + field.Offset + 1, caseInsensitive, invert, locale, out);
+  }
+}
+
 void BuildIndexKey(const TIndexDefinition& definition, const std::vector<TFieldDescriptor>& fields,
                    const uint8_t* record, const TableLocale& locale, uint8_t* key) {
   uint8_t* out = key;
   for (int i = 0; i < definition.IndexFieldCount; ++i) {
     const TFieldDescriptor& field = fields[definition.FieldNumbers[i] - 1];
-    bool hasValue;
-    const uint8_t* data;
-    if (field.IsAutoInc()) {
-      hasValue = true;
-      data = record + kRecordAutoIncOffset;
-    } else if (!field.IsStored()) {
-      hasValue = false;
-      data = nullptr;
-    } else {
-      hasValue = record[field.Offset] != 0;
-      data = record + field.Offset + 1;
-    }
     const bool invert = definition.FieldIsDescending(i) && locale.LanguageId == 0;
-    EncodeKeyField(field, hasValue, data, definition.CaseInsensitive != 0, invert, locale, out);
+    EncodeRecordKeyField(field, record, definition.CaseInsensitive != 0, invert, locale, out);
     out += field.Width + 1;
   }
   if (!definition.Unique) EncodeOrderedInt32(RecordAutoIncValue(record), out);

@@ -62,6 +62,11 @@ double DecodeOrderedDouble(const uint8_t* in);
 void EncodeKeyField(const TFieldDescriptor& field, bool hasValue, const uint8_t* data, bool caseInsensitive,
                     bool invert, const TableLocale& locale, uint8_t* out);
 
+// The key bytes of one field of a whole record: its stored value, AUTOINC
+// from record offset 5 (never null), a Computed field as null.
+void EncodeRecordKeyField(const TFieldDescriptor& field, const uint8_t* record, bool caseInsensitive, bool invert,
+                          const TableLocale& locale, uint8_t* out);
+
 // The key of `record` in the index `definition` over the table's fields.
 // REQUIRES: the definition has been prepared against these fields
 // (PrepareIndexDefinition), key holds KeySize bytes.

@@ -32,19 +32,7 @@ void TSortKeys::Build(const uint8_t* record, uint8_t* key) const {
   const bool noLocale = locale_.LanguageId == 0;
   for (const SortField& sortField : fields_) {
     const TFieldDescriptor& field = sortField.Field;
-    bool hasValue;
-    const uint8_t* data;
-    if (field.IsAutoInc()) {
-      hasValue = true;
-      data = record + kRecordAutoIncOffset;
-    } else if (!field.IsStored()) {
-      hasValue = false;
-      data = nullptr;
-    } else {
-      hasValue = record[field.Offset] != 0;
-      data = record + field.Offset + 1;
-    }
-    EncodeKeyField(field, hasValue, data, caseInsensitive_, sortField.Descending && noLocale, locale_, out);
+    EncodeRecordKeyField(field, record, caseInsensitive_, sortField.Descending && noLocale, locale_, out);
     out += field.Width + 1;
   }
   EncodeOrderedInt32(RecordAutoIncValue(record), out);
