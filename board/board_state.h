@@ -95,6 +95,14 @@ struct CaptureEntry {
   bool IsFree() const { return key == 0 && number == 0 && colour == 0 && point == 0; }
 };
 
+// A choice entry: the first row of one continuation offered at a branch row.
+// An entry with point 0 ends the list.
+struct ChoiceEntry {
+  int32_t point = 0;
+  int32_t tnb = 0;     // TNB of the continuation's first row
+  int32_t colour = 0;  // its COL: > 0 a correct answer, <= 0 a wrong one
+};
+
 // A 1-based list that starts at a fixed capacity and grows on demand. Reads
 // beyond the end see a default (free) entry; writes grow the list.
 template <typename T>
@@ -150,7 +158,7 @@ struct BoardState {
 
   int32_t ContentsNumber = 0;  // MNB of the current contents entry; 0 none
   int32_t FigureLetter = 0;    // 1 = 図Ａ ... 26 = 図Ｚ
-  GrowingList<int32_t> Choices{kChoiceCapacity};
+  GrowingList<ChoiceEntry> Choices{kChoiceCapacity};  // continuations at a branch row
   int32_t ChoicePending = 0;
   int32_t LessonStepTaken = 0;  // 1 after a lesson step forward
 
