@@ -153,6 +153,12 @@ class TDataTable {
   // Performs the unlocks deferred during a transaction.
   void PerformDeferredUnlocks();
   bool RecordLockedHere(int32_t recordNo) const;
+  // Whether record n's unlock waits for the end of the transaction (the
+  // record then stays locked but no cursor of the session holds it).
+  bool RecordUnlockDeferred(int32_t recordNo) const {
+    return recordNo > 0 && static_cast<uint32_t>(recordNo) <= deferredUnlocks_.Size() &&
+           deferredUnlocks_.Test(static_cast<uint32_t>(recordNo));
+  }
 
   // --- changes (storage/data_table_changes.cpp) ---
   // Re-reads the headers; drops the caches of every file whose change
