@@ -1,6 +1,8 @@
 // TRUDIRASession and the session list: defaults, the default session, names
 // and auto-session names, settings of open and closed sessions, remote
 // sessions, passwords and the password request.
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "components/component_messages.h"
@@ -382,6 +384,33 @@ TEST_F(SessionTest, DestroyingASessionHandsItsDatabasesToTheDefaultSession) {
   EXPECT_EQ(database->Session(), Sessions().DefaultSession());
   database->Open();  // now in the default session
   EXPECT_TRUE(Sessions().DefaultSession()->Active());
+}
+
+TEST_F(SessionTest, TheEngineLockNestsPerSessionAndExcludesOtherThreads) {
+  TRUDIRASession session;
+  session.SetSessionName("Locking");
+  session.Open();
+  auto otherThreadGetsIt = [] {
+    bool got = false;
+    std::thread other([&] {
+      got = Sessions().EngineLock().try_lock();
+      if (got) Sessions().EngineLock().unlock();
+    });
+    other.join();
+    return got;
+  };
+  session.LockSession();
+  {
+    TSessionLock nested(session);
+    EXPECT_EQ(session.LockCount(), 2);
+    EXPECT_EQ(Sessions().CurrentEngineSession(), session.EngineSession());
+    EXPECT_FALSE(otherThreadGetsIt());
+  }
+  EXPECT_EQ(session.LockCount(), 1);
+  EXPECT_FALSE(otherThreadGetsIt());
+  session.UnlockSession();
+  EXPECT_EQ(session.LockCount(), 0);
+  EXPECT_TRUE(otherThreadGetsIt());
 }
 
 }  // namespace
