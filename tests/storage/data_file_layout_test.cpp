@@ -17,31 +17,17 @@
 #include "storage/field_descriptor.h"
 #include "storage/field_type.h"
 #include "storage/scramble.h"
+#include "storage/support/storage_test_support.h"
 
 namespace rudira {
 namespace {
 
-TFieldDescriptor Field(const std::string& name, uint8_t type, uint8_t subType = 0, uint8_t size = 0) {
-  TFieldDescriptor field;
-  field.FieldName = name;
-  field.FieldType = type;
-  field.SubType = subType;
-  field.Size = size;
-  return field;
-}
+using storagetest::CodeOf;
+using storagetest::Field;
 
 std::vector<TFieldDescriptor> Numbered(std::vector<TFieldDescriptor> fields) {
   for (size_t i = 0; i < fields.size(); ++i) fields[i].FieldNo = static_cast<uint16_t>(i + 1);
   return fields;
-}
-
-uint16_t CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERUDIRAEngineError& error) {
-    return error.ErrorCode();
-  }
-  return 0;
 }
 
 TEST(DataHeader, FieldsSitAtTheirOffsets) {

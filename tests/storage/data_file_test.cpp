@@ -3,7 +3,6 @@
 // writes and emptying.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/wait.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -20,20 +19,18 @@
 #include "storage/data_file.h"
 #include "storage/field_type.h"
 #include "storage/record_layout.h"
+#include "storage/support/storage_test_support.h"
 
 namespace rudira {
 namespace {
 
 namespace fs = std::filesystem;
 
-TFieldDescriptor Field(const std::string& name, uint8_t type, uint8_t subType = 0, uint8_t size = 0) {
-  TFieldDescriptor field;
-  field.FieldName = name;
-  field.FieldType = type;
-  field.SubType = subType;
-  field.Size = size;
-  return field;
-}
+using storagetest::CodeOf;
+using storagetest::Field;
+using storagetest::FileBytes;
+using storagetest::PatchFile;
+using storagetest::PatchInt32;
 
 DataFileDefinition Definition(std::vector<TFieldDescriptor> fields) {
   DataFileDefinition definition;
@@ -45,33 +42,6 @@ DataFileDefinition Definition(std::vector<TFieldDescriptor> fields) {
 // A table with an INTEGER and a CHAR(10) field: records of 9 + 5 + 12 = 26 bytes.
 DataFileDefinition SmallDefinition() {
   return Definition({Field("N", kFieldTypeInteger), Field("S", kFieldTypeString, 0, 10)});
-}
-
-uint16_t CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERUDIRAEngineError& error) {
-    return error.ErrorCode();
-  }
-  return 0;
-}
-
-std::vector<uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void PatchFile(const std::string& path, int64_t offset, const void* bytes, size_t count) {
-  const int fd = ::open(path.c_str(), O_WRONLY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::pwrite(fd, bytes, count, offset), static_cast<ssize_t>(count));
-  ::close(fd);
-}
-
-void PatchInt32(const std::string& path, int64_t offset, int32_t value) {
-  uint8_t bytes[4];
-  StoreLE<int32_t>(bytes, value);
-  PatchFile(path, offset, bytes, 4);
 }
 
 class DataFileTest : public ::testing::Test {

@@ -33,7 +33,7 @@ TEST_F(FileIoTest, WritesReadsSeeksAndSetsTheEnd) {
   handler.Seek(kSeekFromEnd, 100);
   handler.WriteBuffer("!", 1);
   EXPECT_EQ(handler.FileSize(), 401);
-  std::vector<uint8_t> disk = filetest::ReadWholeFile(path);
+  std::vector<uint8_t> disk = filetest::FileBytes(path);
   ASSERT_EQ(disk.size(), 401u);
   EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), disk.begin()));
   EXPECT_EQ(std::count(disk.begin() + 300, disk.begin() + 400, 0), 100);
@@ -41,7 +41,7 @@ TEST_F(FileIoTest, WritesReadsSeeksAndSetsTheEnd) {
   // A zero-byte write sets the end at the position.
   handler.Seek(kSeekFromBeginning, 123);
   handler.WriteBuffer(nullptr, 0);
-  EXPECT_EQ(filetest::ReadWholeFile(path).size(), 123u);
+  EXPECT_EQ(filetest::FileBytes(path).size(), 123u);
 
   // Reading: short reads raise unless allowed; positions past the end give 0.
   uint8_t buffer[200];
@@ -56,7 +56,7 @@ TEST_F(FileIoTest, WritesReadsSeeksAndSetsTheEnd) {
 
 TEST_F(FileIoTest, FailedSeekMakesTheNextReadAndWriteFail) {
   std::string path = PathOf("seek.DAT");
-  filetest::WriteWholeFile(path, {1, 2, 3, 4});
+  filetest::WriteFileBytes(path, {1, 2, 3, 4});
   TFileHandler handler(path, false);
   handler.Open();
   handler.Seek(kSeekFromBeginning, 2);
@@ -66,12 +66,12 @@ TEST_F(FileIoTest, FailedSeekMakesTheNextReadAndWriteFail) {
   EXPECT_EQ(CodeOf([&] { handler.WriteBuffer(&byte, 1); }), RUDIRA_WRITEERR);
   EXPECT_EQ(handler.Seek(kSeekFromBeginning, int64_t{1} << 36), int64_t{1} << 36);
   EXPECT_EQ(handler.Seek(kSeekFromCurrent, INT64_MAX), -1);
-  EXPECT_EQ(filetest::ReadWholeFile(path), (std::vector<uint8_t>{1, 2, 3, 4}));
+  EXPECT_EQ(filetest::FileBytes(path), (std::vector<uint8_t>{1, 2, 3, 4}));
 }
 
 TEST_F(FileIoTest, ErrorsCarryTheFileNameAndTheOperatingSystemNumber) {
   std::string path = PathOf("ro.DAT");
-  filetest::WriteWholeFile(path, {1});
+  filetest::WriteFileBytes(path, {1});
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   TFileHandler handler(path, false);
   handler.Open();

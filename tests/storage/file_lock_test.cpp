@@ -105,7 +105,7 @@ class FileLockProcessTest : public filetest::TFileTest {};
 
 TEST_F(FileLockProcessTest, RangeLockedByAnotherProcessIsRefusedUntilReleased) {
   std::string path = PathOf("xlock.DAT");
-  filetest::WriteWholeFile(path, {1, 2, 3});
+  filetest::WriteFileBytes(path, {1, 2, 3});
   TChildProcess child;
   ASSERT_EQ(child.Start([&] {
     auto* holder = new TFileHandler(path, false);
@@ -124,7 +124,7 @@ TEST_F(FileLockProcessTest, RangeLockedByAnotherProcessIsRefusedUntilReleased) {
 // A process that may only read the file still locks against writers.
 TEST_F(FileLockProcessTest, ReadOnlyFileTakesLocksThatOthersSee) {
   std::string path = PathOf("rolock.DAT");
-  filetest::WriteWholeFile(path, {1});
+  filetest::WriteFileBytes(path, {1});
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   TChildProcess child;
   ASSERT_EQ(child.Start([&] {

@@ -29,7 +29,7 @@ class FileOpenTest : public filetest::TFileTest {
   // A file of the given bytes on disk.
   std::string MakeFile(const std::string& name, const std::vector<uint8_t>& bytes = {1, 2, 3}) {
     std::string path = PathOf(name);
-    filetest::WriteWholeFile(path, bytes);
+    filetest::WriteFileBytes(path, bytes);
     return path;
   }
 };
@@ -277,7 +277,7 @@ TEST_F(FileOpenTest, CreateOfAFileOpenInAnotherProcessKeepsItsContents) {
   }), 0);
   TFileHandler creator(path, false);
   EXPECT_EQ(CodeOf([&] { creator.CreateNew(); }), RUDIRA_OSEACCES);
-  EXPECT_EQ(filetest::ReadWholeFile(path), (std::vector<uint8_t>{9, 9, 9}));
+  EXPECT_EQ(filetest::FileBytes(path), (std::vector<uint8_t>{9, 9, 9}));
   EXPECT_EQ(child.Finish(), 0);
 }
 
@@ -286,7 +286,7 @@ TEST_F(FileOpenTest, CreateOverAReadOnlyFileIsRefused) {
   ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
   TFileHandler creator(path, false);
   EXPECT_EQ(CodeOf([&] { creator.CreateNew(); }), RUDIRA_OSEACCES);
-  EXPECT_EQ(filetest::ReadWholeFile(path).size(), 1u);
+  EXPECT_EQ(filetest::FileBytes(path).size(), 1u);
 }
 
 TEST_F(FileOpenTest, RenameAndRemoveOfAnOpenFileAreRefused) {
@@ -327,7 +327,7 @@ TEST_F(FileOpenTest, RenameDoesNotReplaceAnExistingFile) {
   std::string to = MakeFile("to.DAT", {2});
   TFileHandler handler(from, false);
   EXPECT_NE(CodeOf([&] { handler.Rename(to); }), 0);
-  EXPECT_EQ(filetest::ReadWholeFile(to), (std::vector<uint8_t>{2}));
+  EXPECT_EQ(filetest::FileBytes(to), (std::vector<uint8_t>{2}));
   EXPECT_EQ(handler.FileName(), from);
 }
 

@@ -58,7 +58,7 @@ class IndexFileTest : public TIndexTest {
 TEST_F(IndexFileTest, NewFileIsOneHeaderWithTheInternalDefinitions) {
   Create();
   file_.Close();
-  const auto bytes = FileContents(path_);
+  const auto bytes = FileBytes(path_);
   ASSERT_EQ(bytes.size(), 4096u);
   EXPECT_EQ(LoadLE<int32_t>(&bytes[0]), 1);  // one header write
   EXPECT_EQ(bytes[8], 5);                    // FormatVersion
@@ -185,7 +185,7 @@ TEST_F(IndexFileTest, DefinitionRulesRaiseTheirCodes) {
   primary.Unique = 0;
   file_.SetPrimaryDefinition(primary);
   EXPECT_EQ(file_.Definition(kPrimarySlot).Unique, 1);
-  EXPECT_EQ(ErrorCodeOf([&] { file_.SetPrimaryDefinition(primary); }), RUDIRA_PRIMARYKEYREDEFINE);
+  EXPECT_EQ(CodeOf([&] { file_.SetPrimaryDefinition(primary); }), RUDIRA_PRIMARYKEYREDEFINE);
 
   struct Case {
     const char* Name;
@@ -205,11 +205,11 @@ TEST_F(IndexFileTest, DefinitionRulesRaiseTheirCodes) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
-    EXPECT_EQ(ErrorCodeOf([&] { file_.AddSecondaryDefinition(c.Definition); }), c.Code);
+    EXPECT_EQ(CodeOf([&] { file_.AddSecondaryDefinition(c.Definition); }), c.Code);
   }
   EXPECT_EQ(file_.Header().SecondaryIndexCount, 2);
   for (int i = 3; i <= 30; ++i) file_.AddSecondaryDefinition(IndexOn("I" + std::to_string(i), {1}));
-  EXPECT_EQ(ErrorCodeOf([&] { file_.AddSecondaryDefinition(IndexOn("Extra", {1})); }), RUDIRA_INDEXLIMIT);
+  EXPECT_EQ(CodeOf([&] { file_.AddSecondaryDefinition(IndexOn("Extra", {1})); }), RUDIRA_INDEXLIMIT);
 
   // Removing a slot moves the later ones down.
   file_.RemoveSecondaryDefinition(1);
@@ -229,9 +229,9 @@ TEST_F(IndexFileTest, PrimaryWithoutFieldsSetsNoPrimaryKey) {
   Create();
   file_.SetPrimaryDefinition(IndexOn("", {}));
   EXPECT_TRUE(file_.NoPrimaryKey());
-  EXPECT_EQ(ErrorCodeOf([&] { file_.SetPrimaryDefinition(IndexOn("", {1})); }), RUDIRA_PRIMARYKEYREDEFINE);
+  EXPECT_EQ(CodeOf([&] { file_.SetPrimaryDefinition(IndexOn("", {1})); }), RUDIRA_PRIMARYKEYREDEFINE);
   file_.WriteHeader();
-  EXPECT_EQ(FileContents(path_)[3978], 1);
+  EXPECT_EQ(FileBytes(path_)[3978], 1);
 }
 
 TEST_F(IndexFileTest, OpenAndVerifyRefuseBadHeaders) {
@@ -239,7 +239,7 @@ TEST_F(IndexFileTest, OpenAndVerifyRefuseBadHeaders) {
   AddIntegerIndex(kCompressionNone);
   file_.WriteHeader();
   file_.Close();
-  const auto good = FileContents(path_);
+  const auto good = FileBytes(path_);
   struct Case {
     const char* Name;
     size_t Offset;
@@ -262,13 +262,13 @@ TEST_F(IndexFileTest, OpenAndVerifyRefuseBadHeaders) {
     SCOPED_TRACE(c.Name);
     auto bad = good;
     bad[c.Offset] = c.Value;
-    WriteFileContents(path_, bad);
+    WriteFileBytes(path_, bad);
     TIndexFile file(path_, false);
     file.SetTableFields(fields_, {});
-    EXPECT_EQ(ErrorCodeOf([&] { file.Open(); }), c.OpenCode);
+    EXPECT_EQ(CodeOf([&] { file.Open(); }), c.OpenCode);
     EXPECT_EQ(file.Opened(), c.OpenCode == 0);
     if (file.Opened()) {
-      EXPECT_EQ(ErrorCodeOf([&] { file.Verify(); }), c.VerifyCode);
+      EXPECT_EQ(CodeOf([&] { file.Verify(); }), c.VerifyCode);
     }
   }
 }
@@ -283,7 +283,7 @@ TEST_F(IndexFileTest, CorruptPagesRaise8965AndNeverCrash) {
   Persist();
   const int32_t root = file_.Definition(slot).RootPage;
   file_.Close();
-  const auto good = FileContents(path_);
+  const auto good = FileBytes(path_);
   const size_t rootAt = static_cast<size_t>(root) * 4096;
   struct Case {
     const char* Name;
@@ -307,12 +307,12 @@ TEST_F(IndexFileTest, CorruptPagesRaise8965AndNeverCrash) {
     } else {
       std::copy(c.Bytes.begin(), c.Bytes.end(), bad.begin() + static_cast<std::ptrdiff_t>(c.Offset));
     }
-    WriteFileContents(path_, bad);
+    WriteFileBytes(path_, bad);
     TIndexFile file(path_, false);
     file.SetTableFields(fields_, {});
     file.Open();
     TIndexTree tree(file, slot);
-    const uint16_t code = ErrorCodeOf([&] {
+    const uint16_t code = CodeOf([&] {
       tree.Check();
       for (int32_t i = 0; i < 2000; i += 50) tree.Find(IntegerKey(slot, i).data());
       tree.Insert(IntegerKey(slot, 5000).data(), 5001);
@@ -327,15 +327,15 @@ TEST_F(IndexFileTest, AFilePastFourGigabytesIsFull) {
   const int slot = AddIntegerIndex(kCompressionNone);
   file_.WriteHeader();
   file_.Close();
-  auto bytes = FileContents(path_);
+  auto bytes = FileBytes(path_);
   // Claim that the file already holds every page that fits.
   StoreLE<int32_t>(&bytes[9], kLastIndexPageNumber + 1);
-  WriteFileContents(path_, bytes);
+  WriteFileBytes(path_, bytes);
   TIndexFile file(path_, false);
   file.SetTableFields(fields_, {});
   file.Open();
   TIndexTree tree(file, slot);
-  EXPECT_EQ(ErrorCodeOf([&] { tree.Insert(IntegerKey(slot, 1).data(), 1); }), RUDIRA_TABLEFULL);
+  EXPECT_EQ(CodeOf([&] { tree.Insert(IntegerKey(slot, 1).data(), 1); }), RUDIRA_TABLEFULL);
   EXPECT_EQ(kLastIndexPageNumber, 976561);  // page 976561 ends at byte 4,000,000,000
 }
 
@@ -366,9 +366,9 @@ TEST_F(IndexFileTest, TemporaryIndexesLiveInACompanionFileDeletedOnClose) {
   Persist();
   // The permanent file holds no page of it, and its header leaves it out.
   EXPECT_EQ(file_.Header().NextPageNumber, 1);
-  EXPECT_EQ(FileContents(path_).size(), 4096u);
-  EXPECT_EQ(FileContents(path_)[13], 1);
-  EXPECT_GT(FileContents(companion).size(), 4096u);
+  EXPECT_EQ(FileBytes(path_).size(), 4096u);
+  EXPECT_EQ(FileBytes(path_)[13], 1);
+  EXPECT_GT(FileBytes(companion).size(), 4096u);
   // A permanent index added later goes before the temporary one.
   EXPECT_EQ(file_.AddSecondaryDefinition(IndexOn("Later", {1})), slot);
   EXPECT_EQ(file_.FindIndex("Tmp"), slot + 1);
@@ -387,11 +387,11 @@ TEST_F(IndexFileTest, EncryptedFilesScrambleHeaderAndPages) {
   }
   Persist();
   file_.Close();
-  const auto bytes = FileContents(path_);
+  const auto bytes = FileBytes(path_);
   EXPECT_NE(bytes[8], 5);
   EXPECT_NE(bytes[4096], kPageRootLeaf);
   TIndexFile plain(path_, false);
-  EXPECT_NE(ErrorCodeOf([&] { plain.Open(); }), 0);
+  EXPECT_NE(CodeOf([&] { plain.Open(); }), 0);
   TIndexFile file(path_, false);
   file.SetEncrypted(true);
   file.SetTableFields(fields_, {});
@@ -450,7 +450,7 @@ TEST_F(IndexFileTest, EmptyResetsEveryIndex) {
   file_.SetActiveRecordCount(1000);
   Persist();
   file_.Empty();
-  EXPECT_EQ(FileContents(path_).size(), 4096u);
+  EXPECT_EQ(FileBytes(path_).size(), 4096u);
   EXPECT_EQ(file_.Header().NextPageNumber, 1);
   EXPECT_EQ(file_.ActiveRecordCount(), 0);
   EXPECT_EQ(file_.Definition(slot).RootPage, 0);

@@ -203,11 +203,11 @@ TEST(IndexKeyTest, PrepareRefusesBadDefinitions) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Name);
     TIndexDefinition d = IndexOn("X", c.Numbers);
-    EXPECT_EQ(ErrorCodeOf([&] { PrepareIndexDefinition(d, fields, c.TextIndex, "t"); }), c.Code);
+    EXPECT_EQ(CodeOf([&] { PrepareIndexDefinition(d, fields, c.TextIndex, "t"); }), c.Code);
   }
   TIndexDefinition tooMany = IndexOn("X", {1});
   tooMany.IndexFieldCount = 17;
-  EXPECT_EQ(ErrorCodeOf([&] { PrepareIndexDefinition(tooMany, fields, false, "t"); }), RUDIRA_INDEXLIMIT);
+  EXPECT_EQ(CodeOf([&] { PrepareIndexDefinition(tooMany, fields, false, "t"); }), RUDIRA_INDEXLIMIT);
 }
 
 }  // namespace

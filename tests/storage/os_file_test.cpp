@@ -23,7 +23,7 @@ class OsFileTest : public filetest::TFileTest {
  protected:
   std::string MakeFile(const std::string& name, const std::vector<uint8_t>& bytes = {1, 2, 3}) {
     std::string path = PathOf(name);
-    filetest::WriteWholeFile(path, bytes);
+    filetest::WriteFileBytes(path, bytes);
     return path;
   }
   static TLockRegistry::FileKey KeyOf(const std::string& path) {
@@ -173,9 +173,9 @@ TEST_F(OsFileTest, DeleteOnCloseSparesAFileThatTookItsName) {
   TOsFile temp;
   ASSERT_TRUE(temp.OpenExisting(path, TOsAccess::kReadWrite, TOsShare::kExclusive, true));
   ASSERT_EQ(::rename(path.c_str(), PathOf("moved.DAT").c_str()), 0);
-  filetest::WriteWholeFile(path, {2});
+  filetest::WriteFileBytes(path, {2});
   temp.Close();
-  EXPECT_EQ(filetest::ReadWholeFile(path), (std::vector<uint8_t>{2}));
+  EXPECT_EQ(filetest::FileBytes(path), (std::vector<uint8_t>{2}));
 }
 
 TEST_F(OsFileTest, NativePathTurnsBackslashesIntoSlashes) {

@@ -185,16 +185,16 @@ TEST_F(TableOpenTest, RestoredIndexFileIsTheBackupAgain) {
   table->Open();
   table->BackupIndexFile();
   ASSERT_TRUE(fs::exists(dir_ + "t.IBK"));
-  const auto before = filetest::ReadWholeFile(dir_ + "t.IBK");
+  const auto before = filetest::FileBytes(dir_ + "t.IBK");
   // The index file grows and changes after the backup.
   table->WriterLock();
   table->IndexFile().AllocatePage(0);
   table->IndexFile().MarkHeaderModified();
   table->WriteChanges(false, false);
   table->WriterUnlock();
-  ASSERT_NE(filetest::ReadWholeFile(dir_ + "t.IDX"), before);
+  ASSERT_NE(filetest::FileBytes(dir_ + "t.IDX"), before);
   table->RestoreIndexFile(false);
-  EXPECT_EQ(filetest::ReadWholeFile(dir_ + "t.IDX"), before);
+  EXPECT_EQ(filetest::FileBytes(dir_ + "t.IDX"), before);
   EXPECT_FALSE(fs::exists(dir_ + "t.IBK"));
   EXPECT_EQ(CodeOf([&] { table->Verify(); }), 0);
   table->BackupIndexFile();

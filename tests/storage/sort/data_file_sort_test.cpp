@@ -13,14 +13,14 @@
 #include "storage/index_file.h"
 #include "storage/os_process.h"
 #include "storage/record_layout.h"
-#include "storage/support/file_test_support.h"
+#include "storage/support/storage_test_support.h"
 #include "storage/support/sort_test_support.h"
 
 namespace rudira::sorttest {
 namespace {
 
 namespace fs = std::filesystem;
-using filetest::CodeOf;
+using storagetest::CodeOf;
 
 // Run length 3 and a cache of 3 records: a table of more than three records
 // is never wholly cached and is sorted externally.

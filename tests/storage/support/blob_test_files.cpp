@@ -1,46 +1,15 @@
 #include "blob_test_files.h"
 
-#include <fcntl.h>
 #include <stdlib.h>
-#include <unistd.h>
 
+#include <climits>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
-#include "engine/errors.h"
 #include "storage/byte_codec.h"
 
 namespace rudira::blobtest {
 
 namespace fs = std::filesystem;
-
-uint16_t CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERUDIRAEngineError& error) {
-    return error.ErrorCode();
-  }
-  return 0;
-}
-
-std::vector<uint8_t> FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void PatchFile(const std::string& path, int64_t offset, const void* bytes, size_t count) {
-  const int fd = ::open(path.c_str(), O_WRONLY);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(::pwrite(fd, bytes, count, offset), static_cast<ssize_t>(count));
-  ::close(fd);
-}
-
-void PatchInt32(const std::string& path, int64_t offset, int32_t value) {
-  uint8_t bytes[4];
-  StoreLE<int32_t>(bytes, value);
-  PatchFile(path, offset, bytes, 4);
-}
 
 int32_t ReadInt32(const std::string& path, int64_t offset) {
   const std::vector<uint8_t> bytes = FileBytes(path);

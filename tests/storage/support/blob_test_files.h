@@ -1,6 +1,6 @@
 // Helpers shared by the BLOB file tests: a fresh temporary directory per
-// test, raw file access for inspecting and corrupting files, and the engine
-// code of a failing action.
+// test and raw file access for inspecting and corrupting files (with the
+// shared helpers of storage/support/storage_test_support.h).
 #pragma once
 
 #include <cstdint>
@@ -11,15 +11,16 @@
 #include <gtest/gtest.h>
 
 #include "storage/blob_file.h"
+#include "storage/support/storage_test_support.h"
 
 namespace rudira::blobtest {
 
-// The engine error code `action` raised, 0 when it raised nothing.
-uint16_t CodeOf(const std::function<void()>& action);
+using storagetest::CodeOf;
+using storagetest::FileBytes;
+using storagetest::PatchFile;
+using storagetest::PatchInt32;
 
-std::vector<uint8_t> FileBytes(const std::string& path);
-void PatchFile(const std::string& path, int64_t offset, const void* bytes, size_t count);
-void PatchInt32(const std::string& path, int64_t offset, int32_t value);
+// The little-endian int32 at offset of the file; INT32_MIN past its end.
 int32_t ReadInt32(const std::string& path, int64_t offset);
 
 // Deterministic pseudo-random bytes.

@@ -6,31 +6,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-
-#include "engine/errors.h"
 
 namespace rudira::filetest {
-
-uint16_t CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERUDIRAEngineError& error) {
-    return error.ErrorCode();
-  }
-  return 0;
-}
-
-void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  ASSERT_TRUE(out.good()) << path;
-}
-
-std::vector<uint8_t> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
-}
 
 bool FileExistsOnDisk(const std::string& path) {
   struct stat info {};

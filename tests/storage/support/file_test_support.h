@@ -1,6 +1,7 @@
-// Helpers of the file-layer tests: a fresh temporary directory per test, the
-// engine code of a failing action, and a forked child process that holds
-// something (an open file, a lock) while the parent checks the rule.
+// Helpers of the file-layer tests: a fresh temporary directory per test and
+// a forked child process that holds something (an open file, a lock) while
+// the parent checks the rule; the engine code of a failing action and whole
+// files come from storage/support/storage_test_support.h.
 #pragma once
 
 #include <sys/types.h>
@@ -12,14 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include "storage/support/storage_test_support.h"
+
 namespace rudira::filetest {
 
-// The engine error code `action` raised; 0 when it raised nothing.
-uint16_t CodeOf(const std::function<void()>& action);
+using storagetest::CodeOf;
+using storagetest::FileBytes;
+using storagetest::WriteFileBytes;
 
-// Whole-file helpers working beside the engine (plain POSIX calls).
-void WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes);
-std::vector<uint8_t> ReadWholeFile(const std::string& path);
+// Whether a file exists on disk (a plain stat, beside the engine).
 bool FileExistsOnDisk(const std::string& path);
 
 // Deterministic bytes.

@@ -3,33 +3,11 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
-
-#include "engine/errors.h"
 #include "storage/field_definitions.h"
 #include "storage/index_key.h"
 #include "storage/record_layout.h"
 
 namespace rudira::indextest {
-
-uint16_t ErrorCodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERUDIRAEngineError& error) {
-    return error.ErrorCode();
-  }
-  return 0;
-}
-
-TFieldDescriptor Field(const std::string& name, uint8_t type, uint8_t subType, uint8_t size) {
-  TFieldDescriptor field;
-  field.FieldName = name;
-  field.FieldType = type;
-  field.SubType = subType;
-  field.Size = size;
-  return field;
-}
 
 std::vector<TFieldDescriptor> Fields(std::vector<TFieldDescriptor> fields) {
   for (size_t i = 0; i < fields.size(); ++i) fields[i].FieldNo = static_cast<uint16_t>(i + 1);
@@ -74,18 +52,8 @@ std::vector<uint8_t> KeyOf(const TIndexDefinition& definition, const std::vector
   return key;
 }
 
-std::vector<uint8_t> FileContents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFileContents(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::vector<uint8_t> PageBytes(const std::string& path, int32_t pageNo) {
-  const std::vector<uint8_t> all = FileContents(path);
+  const std::vector<uint8_t> all = FileBytes(path);
   const size_t start = static_cast<size_t>(pageNo) * kIndexPageSize;
   if (all.size() < start + kIndexPageSize) return {};
   return std::vector<uint8_t>(all.begin() + static_cast<std::ptrdiff_t>(start),

@@ -1,6 +1,6 @@
 // Helpers of the index tests: a fresh directory per test, a table's fields
-// laid out as the data file lays them out, records and their keys, and the
-// engine code of a failing action.
+// laid out as the data file lays them out, and records and their keys (with
+// the shared helpers of storage/support/storage_test_support.h).
 #pragma once
 
 #include <cstdint>
@@ -14,14 +14,16 @@
 #include "storage/field_value.h"
 #include "storage/index_definition.h"
 #include "storage/index_file.h"
+#include "storage/support/storage_test_support.h"
 
 namespace rudira::indextest {
 
-// The engine error code `action` raised; 0 when it raised nothing.
-uint16_t ErrorCodeOf(const std::function<void()>& action);
-
+using storagetest::CodeOf;
+using storagetest::FileBytes;
+using storagetest::WriteFileBytes;
 // A field definition (number, width and offset filled in by Fields()).
-TFieldDescriptor Field(const std::string& name, uint8_t type, uint8_t subType = 0, uint8_t size = 0);
+using storagetest::Field;
+
 // The fields numbered and laid out as in a data file.
 std::vector<TFieldDescriptor> Fields(std::vector<TFieldDescriptor> fields);
 
@@ -40,8 +42,6 @@ std::vector<uint8_t> KeyOf(const TIndexDefinition& definition, const std::vector
 
 // All 4096 bytes of page pageNo of the file at path.
 std::vector<uint8_t> PageBytes(const std::string& path, int32_t pageNo);
-std::vector<uint8_t> FileContents(const std::string& path);
-void WriteFileContents(const std::string& path, const std::vector<uint8_t>& bytes);
 
 class TIndexTest : public ::testing::Test {
  protected:

@@ -8,21 +8,13 @@
 #include "storage/field_type.h"
 #include "storage/field_value.h"
 #include "storage/record_layout.h"
+#include "storage/support/storage_test_support.h"
 
 namespace rudira::sorttest {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-TFieldDescriptor Field(uint16_t number, const std::string& name, uint8_t type, uint8_t size = 0) {
-  TFieldDescriptor field;
-  field.FieldNo = number;
-  field.FieldName = name;
-  field.FieldType = type;
-  field.Size = size;
-  return field;
-}
 
 const TFieldDescriptor& FieldNamed(const TDataFile& file, const std::string& name) {
   for (const TFieldDescriptor& field : file.Fields()) {
@@ -47,8 +39,9 @@ std::unique_ptr<TDataFile> TSortTest::MakeFile(const std::string& name, const Fi
   definition.LanguageId = options.LanguageId;
   definition.Encrypted = options.Encrypted;
   if (options.Encrypted) definition.Password = "secret";
-  definition.Fields = {Field(1, "K", kFieldTypeInteger), Field(2, "S", kFieldTypeString, 10),
-                       Field(3, "V", kFieldTypeInteger)};
+  definition.Fields = {storagetest::Field("K", kFieldTypeInteger), storagetest::Field("S", kFieldTypeString, 0, 10),
+                       storagetest::Field("V", kFieldTypeInteger)};
+  for (size_t i = 0; i < definition.Fields.size(); ++i) definition.Fields[i].FieldNo = static_cast<uint16_t>(i + 1);
   auto file = std::make_unique<TDataFile>(dir_ + name + ".DAT", false);
   file->SetBufferLimits({16384, options.MaxBufferCount});
   file->CreateTable(definition);

@@ -10,7 +10,6 @@
 #include <vector>
 #include <filesystem>
 
-#include "engine/errors.h"
 #include "storage/field_type.h"
 #include "storage/field_value.h"
 
@@ -29,15 +28,6 @@ std::vector<int>& ParentEnds() {
 void Forget(int fd) {
   auto& ends = ParentEnds();
   ends.erase(std::remove(ends.begin(), ends.end(), fd), ends.end());
-}
-
-uint16_t CodeOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ERUDIRAEngineError& error) {
-    return error.ErrorCode();
-  }
-  return 0;
 }
 
 bool TTableChild::Channel::WaitGo() {
@@ -127,17 +117,10 @@ void TTableTest::TearDown() { fs::remove_all(dir_); }
 
 void TTableTest::CreateTable(const std::string& name, bool withBlob) {
   DataFileDefinition definition;
-  auto field = [](const std::string& fieldName, uint8_t type, uint8_t subType, uint8_t size) {
-    TFieldDescriptor descriptor;
-    descriptor.FieldName = fieldName;
-    descriptor.FieldType = type;
-    descriptor.SubType = subType;
-    descriptor.Size = size;
-    return descriptor;
-  };
-  definition.Fields.push_back(field("N", kFieldTypeInteger, 0, 0));
-  definition.Fields.push_back(field("S", kFieldTypeString, 0, 10));
-  if (withBlob) definition.Fields.push_back(field("M", kFieldTypeBlob, kSubTypeMemo, 0));
+  using storagetest::Field;
+  definition.Fields.push_back(Field("N", kFieldTypeInteger));
+  definition.Fields.push_back(Field("S", kFieldTypeString, 0, 10));
+  if (withBlob) definition.Fields.push_back(Field("M", kFieldTypeBlob, kSubTypeMemo));
   for (size_t i = 0; i < definition.Fields.size(); ++i) definition.Fields[i].FieldNo = static_cast<uint16_t>(i + 1);
   TDataTable table(nullptr, settings_, dir_, name, false, false, false);
   table.Create(definition, TableIndexDefinitions{});

@@ -11,11 +11,11 @@
 #include <gtest/gtest.h>
 
 #include "storage/data_table.h"
+#include "storage/support/storage_test_support.h"
 
 namespace rudira::tabletest {
 
-// The engine error code `action` raised; 0 when it raised nothing.
-uint16_t CodeOf(const std::function<void()>& action);
+using storagetest::CodeOf;
 
 // Two-way channel between the parent and one forked child. The child's
 // script receives the channel and uses WaitGo/Report; the parent uses
