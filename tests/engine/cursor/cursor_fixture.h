@@ -33,11 +33,13 @@ struct FieldSpec {
   FieldSpec& WithMin(std::string text) { Min = std::move(text); return *this; }
   FieldSpec& WithMax(std::string text) { Max = std::move(text); return *this; }
   FieldSpec& WithDefault(std::string text) { Default = std::move(text); return *this; }
+  FieldSpec& WithScale(uint8_t scale) { Scale = scale; return *this; }
 
   std::string Name;
   uint8_t Type;
   uint8_t Size;
   uint8_t SubType;
+  uint8_t Scale = 0;
   bool Required = false;
   std::string Min;
   std::string Max;
@@ -178,6 +180,7 @@ class CursorTest : public ::testing::Test {
       field.FieldType = specs[i].Type;
       field.SubType = specs[i].SubType;
       field.Size = specs[i].Size;
+      field.Scale = specs[i].Scale;
       field.Required = specs[i].Required ? 1 : 0;
       field.MinValue = specs[i].Min;
       field.MaxValue = specs[i].Max;
