@@ -7,6 +7,7 @@
 
 #include "components/component_messages.h"
 #include "components/rudira_session.h"
+#include "storage/file_list.h"
 
 namespace rudira {
 
@@ -15,6 +16,10 @@ bool SameComponentName(const std::string& a, const std::string& b) {
 }
 
 TRUDIRASessionList::TRUDIRASessionList() {
+  // The engine's file list is made first so that it is destroyed after this
+  // list: sessions still open when the program ends close their tables
+  // through it.
+  GlobalFileList();
   // The session adds itself, as the first one, and so becomes the default.
   TRUDIRASession* session = new TRUDIRASession(*this);
   assert(session == defaultSession_);

@@ -1,6 +1,10 @@
 // How a dataset's DatabaseName and SessionName find their database: the
 // default session, temporary databases named after a directory, the
 // in-memory database, path names, KeepConnections and failures.
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 #include <gtest/gtest.h>
@@ -171,6 +175,33 @@ TEST_F(DatabaseResolutionTest, FailuresLeaveNothingBehind) {
   EXPECT_EQ(MessageOf([&] { far.Open(); }), "Session Remote cannot be opened: remote sessions are not supported.");
   EXPECT_FALSE(far.Active());
   EXPECT_TRUE(remote.Databases().empty());  // the temporary database was freed
+}
+
+}  // namespace
+}  // namespace rudira
+
+namespace rudira {
+namespace {
+
+// A process that ends with a table still open through the default session
+// (the session list and the engine's file list are both process-wide and go
+// away when it exits) ends cleanly.
+TEST_F(DatabaseResolutionTest, AProcessMayEndWithTablesOpen) {
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    // The components first, the files after them, as in the program.
+    auto* dataSet = new TTestDataSet(nullptr, dir_);
+    dataSet->Open();
+    WriteTable(dir_, "open", 2);
+    TDataTable* table = nullptr;
+    if (dataSet->Database()->EngineDirectory()->OpenTable("open", false, false, false, &table) != 0) ::_exit(2);
+    std::exit(table->DataFile().RecordSlotCount() == 2 ? 0 : 3);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status)) << "ended by signal " << WTERMSIG(status);
+  EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
 }  // namespace
