@@ -95,8 +95,9 @@ void TRUDIRASession::OpenSession() {
     engineSession_ = std::make_unique<TDataSession>(false);
     TDataSession& engine = *engineSession_;
     list_.SetCurrentEngineSession(&engine);
-    // An empty PrivateDir keeps the engine session's default directory.
-    if (!privateDir_.empty()) engine.SetPrivateDir(privateDir_);
+    // An empty PrivateDir puts temporary tables in the engine session's
+    // default directory, the current directory when it was created.
+    engine.SetPrivateDir(privateDir_);
     engine.SetStrictChangeDetection(strictChangeDetection_);
     engine.SetForceBufferFlush(forceBufferFlush_);
     engine.SetLockRetryCount(lockRetryCount_);

@@ -111,6 +111,8 @@ class TRUDIRASession : public TComponent {
   void SetLockWaitTime(uint16_t value);
   TLockProtocol LockProtocol() const { return lockProtocol_; }
   void SetLockProtocol(TLockProtocol value);
+  // Directory of temporary result tables; empty: the engine session's
+  // directory (the current directory when the session opened).
   const std::string& PrivateDir() const { return privateDir_; }
   void SetPrivateDir(const std::string& value);
   uint16_t ProgressSteps() const { return progressSteps_; }

@@ -147,11 +147,14 @@ TEST_F(SessionTest, SettingsReachTheEngineSessionAtOpenAndWhileOpen) {
   EXPECT_TRUE(session.RemoteTrace());
 }
 
-TEST_F(SessionTest, AnEmptyPrivateDirKeepsTheEngineDefault) {
+TEST_F(SessionTest, AnEmptyPrivateDirMeansTheEngineSessionsDirectory) {
   TRUDIRASession session;
   session.SetSessionName("Private");
   session.Open();
-  EXPECT_EQ(session.EngineSession()->PrivateDir(), TDataSession().PrivateDir());
+  TDataSession& engine = *session.EngineSession();
+  EXPECT_EQ(engine.PrivateDir(), "");
+  EXPECT_EQ(engine.EffectivePrivateDir(), engine.CurrentDirectory());
+  EXPECT_EQ(engine.Settings().PrivateDirectory, engine.CurrentDirectory());
 }
 
 TEST_F(SessionTest, ProgressStepsAboveAHundredAreIgnored) {
