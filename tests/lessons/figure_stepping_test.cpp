@@ -306,5 +306,22 @@ TEST_F(FigureSteppingTest, AnAuthoredMarkerTextIsNoContinuation) {
   EXPECT_EQ(CurrentTNB(), 1);
 }
 
+TEST_F(FigureSteppingTest, EditLayoutClicksGoToTheAuthoringRoutineOnceOneIsSet) {
+  board.AppMode = kAppEdit;
+  ShowEntry(100);
+  const std::vector<int32_t> figure = CellsNow();
+  Click(P(9, 9));  // no authoring routine yet: nothing is recorded
+  EXPECT_EQ(CellsNow(), figure);
+  EXPECT_EQ(board.MoveCount, 0);
+
+  std::vector<int> clicked;
+  hooks.SetAuthoring([&](int p, MouseButton button) {
+    EXPECT_EQ(button, MouseButton::Right);
+    clicked.push_back(p);
+  });
+  main.BoardClick(P(9, 9), MouseButton::Right);
+  EXPECT_EQ(clicked, (std::vector<int>{P(9, 9)}));
+}
+
 }  // namespace
 }  // namespace momiro::testing
