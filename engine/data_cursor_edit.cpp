@@ -45,6 +45,8 @@ void TDataCursor::LockRecordNo(int32_t recordNo) {
   // Another cursor of the session (or this one) holds it: no waiting, the
   // holder is in this very thread.
   if (LockedBySession(recordNo)) Raise(RUDIRA_RECLOCKFAILED);
+  // A cursor holds one record lock at a time.
+  if (lockedRecNo_ != 0) UnlockHeld();
   std::vector<uint8_t> bookmark;
   bool atBegin = false;
   bool atEnd = false;
@@ -166,8 +168,8 @@ void TDataCursor::FlushBuffers() {
 
 void TDataCursor::AfterWrite(const std::vector<uint8_t>& targetRecord, bool reposition, bool deleted,
                              const std::vector<uint8_t>& bookmark, bool atBegin, bool atEnd) {
-  rangePositionsValid_ = false;
-  if (natural_ || filterActive_) RebuildView();
+  // Only the written record's bit changes in the view.
+  UpdateViewAfterWrite(targetRecord.data(), deleted);
   if (natural_) {
     if (reposition || deleted) {
       SeekRecordNo(RecordNumberOrLink(targetRecord.data()));
