@@ -23,6 +23,9 @@ namespace rudira {
 
 constexpr size_t kBlockStackLimit = 32;
 
+template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
+class TSortedMruList;
+
 class TBlock {
  public:
   TBlock() = default;
@@ -62,6 +65,8 @@ class TBlock {
   void DecodeFrom(const uint8_t* p, bool encrypted);
 
  private:
+  template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
+  friend class TSortedMruList;
   friend class TBlockCache;
 
   int32_t blockNo_ = 0;         // 1-based block number

@@ -15,6 +15,8 @@
 namespace rudira {
 
 class TDataFile;
+template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
+class TSortedMruList;
 
 constexpr size_t kRecordAllocationGranule = 64;
 constexpr size_t kRecordStackLimit = 64;
@@ -48,6 +50,8 @@ class TRecord {
   int PinCount() const { return pinCount_; }
 
  private:
+  template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
+  friend class TSortedMruList;
   friend class TRecordCache;
 
   TDataFile* file_ = nullptr;     // the data file whose cache holds it
