@@ -38,7 +38,7 @@ constexpr uint8_t kStatementCommit = 12;
 // "SELECT", "CREATE TABLE", ...; "UNKNOWN" for any other code.
 const char* StatementKindName(uint8_t kind);
 
-constexpr uint16_t kDefaultBlobBlockSize = 512;
+constexpr uint16_t kSqlDefaultBlobBlockSize = 512;  // BLOCK SIZE when not given
 
 class TDataQuery {
  public:
@@ -103,7 +103,7 @@ class TDataQuery {
   bool SortGiven = false;
   std::string Password;               // ENCRYPTED WITH; empty: not encrypted
   bool PasswordGiven = false;
-  uint16_t BlobBlockSize = kDefaultBlobBlockSize;
+  uint16_t BlobBlockSize = kSqlDefaultBlobBlockSize;
   bool BlobBlockSizeGiven = false;
   std::string Description;
   bool DescriptionGiven = false;

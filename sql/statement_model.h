@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "engine/exp_token.h"
+#include "storage/field_descriptor.h"
 
 namespace rudira {
 
@@ -90,9 +91,8 @@ struct TUpdateValue {
   std::string SourceText;
 };
 
-constexpr uint8_t kCharCaseNoChange = 0;
-constexpr uint8_t kCharCaseLower = 1;
-constexpr uint8_t kCharCaseUpper = 2;
+// CHARCASE codes: kCharCaseLower and kCharCaseUpper of storage/field_descriptor.h.
+constexpr uint8_t kCharCaseNoChange = kCharCaseUnchanged;
 
 // A data type as written in a column definition or CAST.
 struct TSqlColumnType {
