@@ -19,6 +19,7 @@
 #include "app/action_runner.h"
 #include "app/cell_widgets.h"
 #include "app/main_window.h"
+#include "app/password_dialog.h"
 #include "app/small_board_window.h"
 #include "app/termination.h"
 #include "board/board_state.h"
@@ -69,6 +70,8 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(momiro::kProgramTitle);
   momiro::InstallFontSubstitutes();
+  // Sessions ask this dialog when an encrypted table needs a password.
+  momiro::InstallPasswordDialog();
 
   // The one board state of the run, shared by the board windows.
   momiro::BoardState board;
