@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cassert>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <vector>
@@ -38,15 +39,7 @@ class TRunFiles {
     prefix_ = std::to_string(OsCurrentThreadId()).substr(0, 5);
   }
   ~TRunFiles() {
-    for (auto& file : files_) {
-      try {
-        if (file->Opened()) file->Close();
-        if (file->Exists()) file->Remove();
-      } catch (const ERUDIRAEngineError&) {
-        // A run file that cannot be removed is left to the system; the
-        // sort's own outcome is what the caller hears about.
-      }
-    }
+    for (auto& file : files_) Delete(*file);
   }
   TRunFiles(const TRunFiles&) = delete;
   TRunFiles& operator=(const TRunFiles&) = delete;
@@ -65,7 +58,26 @@ class TRunFiles {
     return *files_.back();
   }
 
+  // Closes and deletes a run file that has been merged into another.
+  void Release(TFileHandler& file) {
+    const auto it = std::find_if(files_.begin(), files_.end(), [&](const auto& f) { return f.get() == &file; });
+    assert(it != files_.end());
+    std::unique_ptr<TFileHandler> owned = std::move(*it);
+    files_.erase(it);
+    Delete(*owned);
+  }
+
  private:
+  static void Delete(TFileHandler& file) {
+    try {
+      if (file.Opened()) file.Close();
+      if (file.Exists()) file.Remove();
+    } catch (const ERUDIRAEngineError&) {
+      // A run file that cannot be removed is left to the system; the sort's
+      // own outcome is what the caller hears about.
+    }
+  }
+
   bool inMemory_;
   std::string directory_;                            // with a trailing separator
   std::string prefix_;                               // first five digits of the thread id
@@ -101,13 +113,97 @@ std::vector<uint32_t> SortedOrder(const TSortKeys& sortKeys, const std::vector<u
   return order;
 }
 
-// One run during the merge: its file, its current record and that record's key.
+// One run during a merge: its file, its current record and that record's key.
 struct RunCursor {
   TFileHandler* File = nullptr;
   int32_t Count = 0;             // records in the run
   int32_t Next = 0;              // position of the record after the current one
   std::vector<uint8_t> Record;   // the current record, unscrambled
   std::vector<uint8_t> Key;      // its sort key
+};
+
+RunCursor CursorOn(TFileHandler& file, int32_t count, size_t recordSize, size_t keySize) {
+  RunCursor run;
+  run.File = &file;
+  run.Count = count;
+  run.Record.resize(recordSize);
+  run.Key.resize(keySize);
+  return run;
+}
+
+// Merges `runs` (each sorted, in file order of their records) by key: hands
+// each record with its key to take(record, key) in key order, until every
+// run is exhausted or take returns false. Only the current record of each
+// run is in memory, read one at a time. Of equal keys the earlier run's
+// record comes first, so the merge keeps the order of the file.
+template <typename Take>
+void MergeRuns(std::vector<RunCursor>& runs, const TSortKeys& keys, size_t recordSize, bool encrypted, Take take) {
+  auto advance = [&](RunCursor& run) {
+    if (run.Next >= run.Count) return false;
+    ReadAt(*run.File, static_cast<int64_t>(run.Next) * static_cast<int64_t>(recordSize), run.Record.data(),
+           recordSize);
+    if (encrypted) Scramble(run.Record.data(), recordSize, kRecordScrambleSeed);
+    keys.Build(run.Record.data(), run.Key.data());
+    ++run.Next;
+    return true;
+  };
+  // A heap of run positions with the smallest current key on top.
+  auto later = [&](size_t a, size_t b) {
+    const int c = keys.Compare(runs[a].Key.data(), runs[b].Key.data());
+    return c > 0 || (c == 0 && a > b);
+  };
+  std::vector<size_t> heap;
+  for (size_t i = 0; i < runs.size(); ++i) {
+    if (advance(runs[i])) heap.push_back(i);
+  }
+  std::make_heap(heap.begin(), heap.end(), later);
+  while (!heap.empty()) {
+    std::pop_heap(heap.begin(), heap.end(), later);
+    RunCursor& run = runs[heap.back()];
+    if (!take(run.Record.data(), run.Key.data())) return;
+    if (advance(run)) {
+      std::push_heap(heap.begin(), heap.end(), later);
+    } else {
+      heap.pop_back();
+    }
+  }
+}
+
+// Writes whole records to a run file in batches of about 1 MiB, scrambled
+// like the data file's when the table is encrypted.
+class TRunWriter {
+ public:
+  TRunWriter(TFileHandler& file, size_t recordSize, bool encrypted)
+      : file_(file), recordSize_(recordSize), encrypted_(encrypted) {
+    buffer_.reserve(std::max(recordSize, static_cast<size_t>(kSortRunBytes)));
+  }
+  void Add(const uint8_t* record) {
+    const size_t at = buffer_.size();
+    buffer_.insert(buffer_.end(), record, record + recordSize_);
+    if (encrypted_) Scramble(buffer_.data() + at, recordSize_, kRecordScrambleSeed);
+    ++count_;
+    if (buffer_.size() >= static_cast<size_t>(kSortRunBytes)) Flush();
+  }
+  // Writes what is buffered; returns the records written in all.
+  int32_t Finish() {
+    Flush();
+    return count_;
+  }
+
+ private:
+  void Flush() {
+    if (buffer_.empty()) return;
+    WriteAt(file_, written_, buffer_.data(), buffer_.size());
+    written_ += static_cast<int64_t>(buffer_.size());
+    buffer_.clear();
+  }
+
+  TFileHandler& file_;
+  size_t recordSize_;
+  bool encrypted_;
+  std::vector<uint8_t> buffer_;  // records not written yet
+  int64_t written_ = 0;          // bytes written so far
+  int32_t count_ = 0;            // records added
 };
 
 }  // namespace
@@ -243,55 +339,45 @@ TSortOutcome TDataFile::SortExternally(const TSortKeys& keys, const TSortRequest
       }
       TFileHandler& file = runFiles.Create();
       WriteAt(file, 0, sorted.data(), inUse.size() * recordSize);
-      RunCursor run;
-      run.File = &file;
-      run.Count = static_cast<int32_t>(inUse.size());
-      run.Record.resize(recordSize);
-      run.Key.resize(keySize);
-      runs.push_back(std::move(run));
+      runs.push_back(CursorOn(file, static_cast<int32_t>(inUse.size()), recordSize, keySize));
     }
   }
+  TSortOutcome outcome;
+  outcome.RunCount = static_cast<int32_t>(runs.size());
 
-  // Reads the next record of a run into its cursor; false when it has none.
-  auto advance = [&](RunCursor& run) {
-    if (run.Next >= run.Count) return false;
-    ReadAt(*run.File, static_cast<int64_t>(run.Next) * static_cast<int64_t>(recordSize), run.Record.data(),
-           recordSize);
-    if (encrypted) Scramble(run.Record.data(), recordSize, kRecordScrambleSeed);
-    keys.Build(run.Record.data(), run.Key.data());
-    ++run.Next;
-    return true;
-  };
-  // A heap of run positions with the smallest current key on top; of equal
-  // keys the earlier run, whose records came first in the file.
-  auto later = [&](size_t a, size_t b) {
-    const int c = keys.Compare(runs[a].Key.data(), runs[b].Key.data());
-    return c > 0 || (c == 0 && a > b);
-  };
-  std::vector<size_t> heap;
-  for (size_t i = 0; i < runs.size(); ++i) {
-    if (advance(runs[i])) heap.push_back(i);
+  // More runs than one merge may keep open are first merged in groups of
+  // consecutive runs into longer runs, so that the file order of equal keys
+  // survives.
+  while (runs.size() > kMaxMergeWidth) {
+    std::vector<RunCursor> longer;
+    for (size_t first = 0; first < runs.size(); first += kMaxMergeWidth) {
+      const auto begin = runs.begin() + static_cast<ptrdiff_t>(first);
+      const auto end = runs.begin() + static_cast<ptrdiff_t>(std::min(runs.size(), first + kMaxMergeWidth));
+      std::vector<RunCursor> group(std::make_move_iterator(begin), std::make_move_iterator(end));
+      TFileHandler& file = runFiles.Create();
+      TRunWriter writer(file, recordSize, encrypted);
+      MergeRuns(group, keys, recordSize, encrypted, [&](const uint8_t* record, const uint8_t*) {
+        writer.Add(record);
+        return true;
+      });
+      const int32_t count = writer.Finish();
+      for (RunCursor& run : group) runFiles.Release(*run.File);
+      longer.push_back(CursorOn(file, count, recordSize, keySize));
+    }
+    runs = std::move(longer);
+    ++outcome.MergePasses;
   }
-  std::make_heap(heap.begin(), heap.end(), later);
 
   const TSortRowSink sink = [&](const uint8_t* rows, size_t count, int32_t firstRowNo) {
     WriteSortedRows(rows, count, firstRowNo);
   };
   const size_t batchRows = std::max<size_t>(1, static_cast<size_t>(kSortRunBytes) / recordSize);
   TSortOutput step(keys, request.Output, recordSize, batchRows, sink);
-  while (!heap.empty() && !step.Done()) {
-    std::pop_heap(heap.begin(), heap.end(), later);
-    RunCursor& run = runs[heap.back()];
-    step.Take(run.Record.data(), run.Key.data());
-    if (advance(run)) {
-      std::push_heap(heap.begin(), heap.end(), later);
-    } else {
-      heap.pop_back();
-    }
+  if (!step.Done()) {
+    MergeRuns(runs, keys, recordSize, encrypted,
+              [&](const uint8_t* record, const uint8_t* key) { return step.Take(record, key); });
   }
-  TSortOutcome outcome;
   outcome.RowCount = step.Finish();
-  outcome.RunCount = static_cast<int32_t>(runs.size());
   if (outcome.RowCount < slots) TruncateAfter(outcome.RowCount);
   return outcome;
 }

@@ -16,7 +16,10 @@
 //              sorted by key and written with one write to a run file; the
 //              runs are merged keeping one record per run in memory, and the
 //              output is written from the start of the record area (in
-//              batches of about 1 MiB), the file truncated after it.
+//              batches of about 1 MiB), the file truncated after it. More
+//              than 128 runs are first merged in groups of 128 consecutive
+//              runs into longer run files (as often as needed), so that a
+//              merge never holds more than 128 files open.
 //
 // Run files are temporary files in the private directory (the system's
 // temporary directory when none is given), named "<first five digits of the
@@ -55,10 +58,13 @@ struct TSortRequest {
 // What a sort did.
 struct TSortOutcome {
   int32_t RowCount = 0;  // output rows, now records 1..RowCount
-  int32_t RunCount = 0;  // run files used; 0 for a sort in the cache
+  int32_t RunCount = 0;     // runs read from the table; 0 for a sort in the cache
+  int32_t MergePasses = 0;  // merges of groups of runs before the last merge
 };
 
 // Bytes of records sorted in memory per run.
 constexpr int32_t kSortRunBytes = 1048576;
+// Runs one merge reads at once.
+constexpr size_t kMaxMergeWidth = 128;
 
 }  // namespace rudira

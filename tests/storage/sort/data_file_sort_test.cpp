@@ -237,6 +237,37 @@ TEST_F(ExternalSortTest, SeveralRunsGiveTheOrderOfTheInCacheSort) {
   EXPECT_EQ(Rows(*external), Rows(*inCache));
 }
 
+TEST_F(ExternalSortTest, MoreRunsThanOneMergeHoldsAreMergedInGroupsFirst) {
+  // Runs of one record: 300 runs, merged as 128 + 128 + 44 into three runs,
+  // then those three into the output.
+  constexpr int32_t kRecords = 300;
+  FileOptions single;
+  single.MaxBufferCount = 1;
+  single.Encrypted = true;
+  auto external = MakeFile("external", single);
+  FileOptions plain;
+  plain.Encrypted = true;
+  auto inCache = MakeFile("incache", plain);
+  for (int32_t i = 0; i < kRecords; ++i) {
+    const int32_t k = (i * 89) % 23;
+    Insert(*external, k, "r" + std::to_string(i), i, /*uniqueId=*/false);
+    Insert(*inCache, k, "r" + std::to_string(i), i, /*uniqueId=*/false);
+  }
+  size_t filesDuringLastMerge = 0;
+  TSortRequest request = SortBy(*external, {"K"});
+  request.Output.Filter = [&](const uint8_t*) {
+    filesDuringLastMerge = std::max(filesDuringLastMerge, RunFileCount());
+    return true;
+  };
+  const TSortOutcome outcome = external->Sort(request);
+  EXPECT_EQ(outcome.RunCount, kRecords);
+  EXPECT_EQ(outcome.MergePasses, 1);
+  EXPECT_EQ(filesDuringLastMerge, 3u);
+  EXPECT_EQ(RunFileCount(), 0u);
+  EXPECT_EQ(inCache->Sort(SortBy(*inCache, {"K"})).RunCount, 0);
+  EXPECT_EQ(Rows(*external), Rows(*inCache));
+}
+
 TEST_F(ExternalSortTest, RunFilesAreNamedFromTheThreadIdInThePrivateDirectory) {
   FileOptions small;
   small.MaxBufferCount = 2;
