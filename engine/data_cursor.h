@@ -55,6 +55,7 @@
 
 #include "engine/data_session.h"
 #include "engine/records_bitmap.h"
+#include "engine/restructure_definition.h"
 #include "storage/blob_buffer.h"
 #include "storage/data_table.h"
 #include "storage/index_definition.h"
@@ -76,8 +77,12 @@ class TDataCursor;
 using TCursorPasswordCallback = std::function<bool(TDataCursor& cursor)>;
 // Told the percentage done of a long operation (index rebuilds).
 using TCursorProgressCallback = std::function<void(TDataCursor& cursor, int percent)>;
-// Told of a value that could not be carried over; returns true to go on.
-using TCursorDataLossCallback = std::function<bool(TDataCursor& cursor)>;
+// Told of a record that a restructure or an index build cannot carry over
+// (engine/restructure_definition.h for the causes). `continueRestructure`
+// (initially true) cleared stops the operation; `stopAsking` set means the
+// callback is not called again and the last continue value holds.
+using TCursorDataLossCallback = std::function<void(TDataCursor& cursor, int cause, bool& continueRestructure,
+                                                   bool& stopAsking, const std::string& contextInfo)>;
 
 class TDataCursor {
  public:
@@ -249,6 +254,24 @@ class TDataCursor {
   size_t GetBlobSize(int fieldNo, const uint8_t* record);
   size_t OpenBlobCount() const { return blobs_.size(); }
 
+  // --- definition changes (engine/data_cursor_indexes.cpp, engine/restructure*.cpp) ---
+  // Adds the index and builds it over the records; a unique index keeps the
+  // first record of each key in record-number order and deletes the
+  // others. Then goes to the beginning. REQUIRES: open exclusively (10253)
+  // and writable (11013), unless the definition is a temporary index.
+  void AddIndex(TIndexDefinition definition);
+  // Removes the primary or a secondary index (10022 when none has the
+  // name), selects the primary index and goes to the beginning.
+  // REQUIRES: open exclusively and writable.
+  void DeleteIndex(const std::string& name);
+  // Removes every record. REQUIRES: open exclusively and writable.
+  void EmptyTable();
+  // Changes the table's definition keeping its records, in place, by
+  // rebuilding indexes or by copying every record into a new table. The
+  // cursor must be closed (10031); the operation opens the table
+  // exclusively itself and leaves the cursor closed.
+  void RestructureTable(const TRestructureDefinition& definition);
+
   // --- counters (for inspection) ---
   int32_t DataChangeCount() const { return dataChangeCount_; }
   int32_t IndexChangeCount() const { return indexChangeCount_; }
@@ -333,6 +356,26 @@ class TDataCursor {
   void FreeEditBlobs();
   OpenBlobEntry& BlobEntry(int fieldNo, const uint8_t* record);
   const TFieldDescriptor& BlobField(int fieldNo) const;
+
+  // --- definition changes (data_cursor_indexes.cpp, restructure*.cpp) ---
+  void RequireExclusiveWritable() const;
+  // Deletes record recordNo while indexes are built: its keys leave every
+  // keyed slot not marked in `building`, its "Sys Deleted" entry turns
+  // deleted, the active count drops, its BLOBs are freed.
+  void DropRecordWhileBuilding(int32_t recordNo, const std::vector<bool>& building);
+  // Asks the data-loss callback; returns whether to go on.
+  bool ReportDataLoss(int cause, const std::string& context, bool& stopAsking, bool& lastContinue);
+  // Restructure steps (restructure.cpp, restructure_copy.cpp,
+  // restructure_rebuild.cpp). `sources` holds, per new field, the number of
+  // the table's field it comes from (0: none). Each returns whether it ran
+  // to the end (false: stopped by the data-loss callback).
+  bool CopyIntoNewTable(const TRestructureDefinition& definition, const std::vector<uint16_t>& sources,
+                        const TextIndexParameters& parameters);
+  bool RebuildIndexes(const TRestructureDefinition& definition, const TextIndexParameters& oldParameters,
+                      const TextIndexParameters& newParameters);
+  // Stores names, descriptions, check texts, index names and the header
+  // values of `definition` without touching records or keys.
+  void StoreDefinition(const TRestructureDefinition& definition);
 
   // Ownership.
   TDataSession& session_;              // the session whose settings and passwords apply

@@ -259,6 +259,12 @@ void TDataFile::SetPassword(const std::string& text) {
   headerModified_ = true;
 }
 
+void TDataFile::SetUserVersion(int16_t major, int16_t minor) {
+  header_.UserMajorVersion = major;
+  header_.UserMinorVersion = minor;
+  headerModified_ = true;
+}
+
 // --- counters -------------------------------------------------------------
 
 int32_t TDataFile::NextAutoIncValue() {

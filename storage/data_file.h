@@ -202,6 +202,8 @@ class TDataFile : public TFileHandler {
   void SetDescription(const std::string& text);
   std::string Password() const;
   void SetPassword(const std::string& text);
+  // The application's version numbers of the table; header marked modified.
+  void SetUserVersion(int16_t major, int16_t minor);
 
   // --- session settings ---
 
