@@ -1,0 +1,538 @@
+#include "components/rudira_data_set.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+#include "components/component_messages.h"
+#include "components/dataset_messages.h"
+#include "storage/field_type.h"
+
+namespace rudira {
+
+namespace {
+
+constexpr size_t kBlockBytes = 65536;
+
+std::string Upper(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return text;
+}
+
+}  // namespace
+
+TRUDIRADataSet::TRUDIRADataSet(TComponent* owner) : TDataSet(owner) {}
+
+TRUDIRADataSet::~TRUDIRADataSet() = default;
+
+bool TRUDIRADataSet::CanModify() const {
+  return cursor_ != nullptr && !cursor_->ReadOnly() && !ComponentReadOnly();
+}
+
+const TFieldDescriptor& TRUDIRADataSet::EngineField(const TField& field) const {
+  return cursor_->Field(field.FieldNo());
+}
+
+// --- open and close ---
+
+void TRUDIRADataSet::MakeFieldDefs() {
+  TFieldDefs& defs = FieldDefs();
+  defs.Clear();
+  for (const TFieldDescriptor& engineField : cursor_->Fields()) {
+    TFieldType type;
+    if (!EngineTypeToFieldType(engineField.FieldType, engineField.SubType, type)) continue;
+    if (engineField.FieldType == kFieldTypeBytes || engineField.FieldType == kFieldTypeVarBytes) {
+      // Byte fields keep their own field types.
+    }
+    int size = 0;
+    if (FieldTypeHasSize(engineField.FieldType)) size = engineField.Size;
+    if (engineField.FieldType == kFieldTypeBcd) size = engineField.Scale;
+    TFieldDef& def = defs.Add(defs.UniqueName(engineField.FieldName), type, size, engineField.Required != 0);
+    def.FieldNo = engineField.FieldNo;
+    def.Description = engineField.FieldDescription;
+  }
+}
+
+void TRUDIRADataSet::InternalOpen() {
+  CheckFilterText();
+  cursor_ = CreateCursor();
+  try {
+    MakeFieldDefs();
+    IndexChanged();
+  } catch (...) {
+    DestroyCursor();
+    cursor_ = nullptr;
+    throw;
+  }
+}
+
+void TRUDIRADataSet::OpenCompleted() {
+  for (int i = 0; i < FieldCount(); ++i) {
+    TField& field = Fields(i);
+    const TFieldDescriptor& engineField = EngineField(field);
+    field.SetEngineType(engineField.FieldType, engineField.SubType);
+    if (AutoDisplayLabels && !engineField.FieldDescription.empty()) {
+      field.SetDisplayLabel(engineField.FieldDescription);
+    }
+    if (IsAutoIncField(engineField.FieldType, engineField.SubType) || engineField.Computed != 0) {
+      field.SetReadOnly(true);
+    }
+  }
+}
+
+void TRUDIRADataSet::InternalClose() {
+  DropBlock();
+  onActive_ = false;
+  if (cursor_ != nullptr) {
+    cursor_ = nullptr;
+    DestroyCursor();
+  }
+  active_ = fetch_ = old_ = saved_ = TRecordBuffer();
+}
+
+void TRUDIRADataSet::IndexChanged() {
+  DropBlock();
+  const size_t recordSize = cursor_->RecordSize();
+  const size_t bookmarkSize = cursor_->BookmarkSize();
+  auto remake = [&](TRecordBuffer& buffer) {
+    TRecordBuffer fresh(recordSize, bookmarkSize, 0);
+    if (!buffer.Empty()) std::memcpy(fresh.Record(), buffer.Record(), std::min(recordSize, buffer.RecordSize()));
+    buffer = std::move(fresh);
+  };
+  remake(active_);
+  remake(fetch_);
+  remake(old_);
+  remake(saved_);
+  onActive_ = false;
+  if (Active() && !(Eof() && Bof())) {
+    // The position is kept by the cursor across the change of order.
+    FillBookmark(active_);
+    active_.SetBookmarkFlag(kBookmarkCurrent);
+    onActive_ = true;
+  }
+}
+
+bool TRUDIRADataSet::IndexCaseInsensitive() const {
+  if (cursor_ == nullptr || cursor_->NaturalOrder() || cursor_->Table() == nullptr) return false;
+  return cursor_->Table()->IndexFile().Definition(cursor_->IndexNo()).CaseInsensitive != 0;
+}
+
+void TRUDIRADataSet::CheckFilterText() const {
+  // Placeholder: Filter text is compiled by the engine's filter layer, which
+  // this build does not have yet.
+  if (Filtered() && !Filter().empty()) {
+    RaiseDatabaseError("Filter expressions are not available: %s", Filter());
+  }
+}
+
+void TRUDIRADataSet::FilterChanged() {
+  DropBlock();
+  CheckFilterText();
+}
+
+// --- reading ---
+
+void TRUDIRADataSet::FillBookmark(TRecordBuffer& buffer) {
+  cursor_->GetBookmark(buffer.Bookmark());
+  buffer.SetSequenceNumber(cursor_->GetRecordNo());
+}
+
+bool TRUDIRADataSet::BlockReading() const {
+  return BlockReadSize() > 0 && !Filtered() && State() == TDataSetState::dsBrowse;
+}
+
+void TRUDIRADataSet::DropBlock() {
+  block_.clear();
+  blockCount_ = 0;
+  blockNext_ = 0;
+  blockAtEnd_ = false;
+}
+
+TGetResult TRUDIRADataSet::FetchFromBlock() {
+  const size_t recordSize = cursor_->RecordSize();
+  if (blockNext_ >= blockCount_) {
+    if (blockAtEnd_) return TGetResult::grEOF;
+    int32_t wanted = BlockReadSize();
+    if (wanted == INT32_MAX) wanted = static_cast<int32_t>(std::max<size_t>(1, kBlockBytes / recordSize));
+    block_.assign(static_cast<size_t>(wanted) * recordSize, 0);
+    int32_t count = wanted;
+    const uint16_t code = cursor_->ReadRecordBlock(&count, block_.data());
+    if (code != 0 && code != RUDIRA_EOF) RaiseEngineError(code, {.TableName = cursor_->TableName()});
+    blockCount_ = count;
+    blockNext_ = 0;
+    blockAtEnd_ = code == RUDIRA_EOF;
+    if (count == 0) {
+      DropBlock();
+      onActive_ = false;
+      return TGetResult::grEOF;
+    }
+  }
+  std::memcpy(active_.Record(), block_.data() + static_cast<size_t>(blockNext_) * recordSize, recordSize);
+  ++blockNext_;
+  active_.SetBookmarkFlag(kBookmarkBlock);
+  active_.SetSequenceNumber(0);
+  return TGetResult::grOK;
+}
+
+TGetResult TRUDIRADataSet::Fetch(TGetMode mode) {
+  for (;;) {
+    uint16_t code = 0;
+    switch (mode) {
+      case TGetMode::gmCurrent: code = cursor_->GetCurrentRecord(fetch_.Record()); break;
+      case TGetMode::gmNext: code = cursor_->GetNextRecord(fetch_.Record()); break;
+      case TGetMode::gmPrior: code = cursor_->GetPriorRecord(fetch_.Record()); break;
+    }
+    if (code != 0) {
+      onActive_ = false;
+      if (code == RUDIRA_BOF) return TGetResult::grBOF;
+      if (code == RUDIRA_EOF || code == RUDIRA_NOCURRREC) return TGetResult::grEOF;
+      RaiseEngineError(code, {.TableName = cursor_->TableName()});
+    }
+    FillBookmark(fetch_);
+    fetch_.SetBookmarkFlag(kBookmarkCurrent);
+    std::swap(active_, fetch_);
+    if (!Filtered() || RecordAccepted()) {
+      onActive_ = true;
+      return TGetResult::grOK;
+    }
+    std::swap(active_, fetch_);
+    // A rejected current record: look on in the reading direction.
+    if (mode == TGetMode::gmCurrent) mode = TGetMode::gmNext;
+  }
+}
+
+TGetResult TRUDIRADataSet::GetRecord(TGetMode mode) {
+  if (mode == TGetMode::gmNext && BlockReading()) return FetchFromBlock();
+  if (!block_.empty() || blockAtEnd_) InternalSetToRecord();
+  return Fetch(mode);
+}
+
+void TRUDIRADataSet::InternalSetToRecord() {
+  if (blockCount_ > 0 || blockAtEnd_) {
+    // Step back over the records of the block not yet served.
+    int32_t steps = blockCount_ - blockNext_ + (blockAtEnd_ ? 1 : 0);
+    DropBlock();
+    while (steps-- > 0) cursor_->GetPriorRecord(nullptr);
+    onActive_ = true;
+    FillBookmark(active_);
+    active_.SetBookmarkFlag(kBookmarkCurrent);
+    return;
+  }
+  if (onActive_ || active_.BookmarkFlag() != kBookmarkCurrent) return;
+  cursor_->SetToBookmark(active_.Bookmark());
+  onActive_ = true;
+}
+
+void TRUDIRADataSet::InternalFirst() {
+  DropBlock();
+  cursor_->SetToBegin();
+  onActive_ = false;
+}
+
+void TRUDIRADataSet::InternalLast() {
+  DropBlock();
+  cursor_->SetToEnd();
+  onActive_ = false;
+}
+
+void TRUDIRADataSet::RereadActiveRecord() {
+  InternalSetToRecord();
+  const uint16_t code = cursor_->GetCurrentRecord(active_.Record());
+  if (code != 0) RaiseEngineError(code, {.TableName = cursor_->TableName()});
+}
+
+// --- editing ---
+
+void TRUDIRADataSet::InternalEdit() {
+  InternalSetToRecord();
+  // Re-read the record as stored, then begin the engine edit on it.
+  uint16_t code = cursor_->GetCurrentRecord(active_.Record());
+  if (code == 0) code = cursor_->GetCurrentRecord(active_.Record(), true);
+  if (code != 0) RaiseEngineError(code, {.TableName = cursor_->TableName()});
+  old_ = active_;
+}
+
+void TRUDIRADataSet::InternalInitRecord(bool copy) {
+  InternalSetToRecord();
+  if (copy) {
+    const uint16_t code = cursor_->CloneCurrentRecord(active_.Record());
+    if (code != 0) cursor_->InitRecord(active_.Record());
+  } else {
+    cursor_->InitRecord(active_.Record());
+  }
+  active_.SetBookmarkFlag(kBookmarkNone);
+  active_.SetSequenceNumber(0);
+  old_ = active_;
+}
+
+void TRUDIRADataSet::InternalPost() {
+  if (State() == TDataSetState::dsEdit) {
+    InternalSetToRecord();
+    cursor_->ModifyRecord(active_.Record());
+  } else {
+    cursor_->AppendRecord(active_.Record());
+  }
+  onActive_ = false;
+  active_.SetBookmarkFlag(kBookmarkNone);
+}
+
+void TRUDIRADataSet::InternalCancel() {
+  cursor_->CancelRecord();
+}
+
+void TRUDIRADataSet::InternalDelete() {
+  InternalSetToRecord();
+  // The engine compares the copy with the stored record: read it fresh.
+  const uint16_t code = cursor_->GetCurrentRecord(active_.Record());
+  if (code != 0) RaiseEngineError(code, {.TableName = cursor_->TableName()});
+  cursor_->DeleteRecord(active_.Record());
+  onActive_ = false;
+  active_.SetBookmarkFlag(kBookmarkNone);
+}
+
+void TRUDIRADataSet::InternalRefresh() {
+  InternalSetToRecord();
+  cursor_->Refresh();
+}
+
+// --- positions ---
+
+int32_t TRUDIRADataSet::InternalGetRecNo() {
+  InternalSetToRecord();
+  return cursor_->GetRecordNo();
+}
+
+bool TRUDIRADataSet::InternalSetRecNo(int32_t value) {
+  DropBlock();
+  onActive_ = false;
+  return cursor_->SetToRecordNo(value);
+}
+
+int32_t TRUDIRADataSet::InternalRecordCount() { return cursor_->GetRecordCount(); }
+
+std::vector<uint8_t> TRUDIRADataSet::InternalGetBookmark() {
+  InternalSetToRecord();
+  std::vector<uint8_t> bookmark(cursor_->BookmarkSize());
+  cursor_->GetBookmark(bookmark.data());
+  return bookmark;
+}
+
+bool TRUDIRADataSet::InternalGotoBookmark(const std::vector<uint8_t>& bookmark) {
+  DropBlock();
+  if (bookmark.size() != cursor_->BookmarkSize()) return false;
+  onActive_ = false;
+  return cursor_->SetToBookmark(bookmark.data());
+}
+
+// --- field values ---
+
+TFieldValue TRUDIRADataSet::InternalGetFieldValue(const TField& field, bool oldValue) {
+  if (field.FieldNo() <= 0) return std::monostate{};
+  const TRecordBuffer& buffer = oldValue ? old_ : active_;
+  if (Eof() && Bof() && State() == TDataSetState::dsBrowse) return std::monostate{};
+  return ReadFieldValue(buffer.Record(), EngineField(field));
+}
+
+void TRUDIRADataSet::InternalSetFieldValue(TField& field, const TFieldValue& value) {
+  if (field.FieldNo() <= 0) RaiseDatabaseError(kFieldReadOnly, field.FieldName());
+  const TFieldDescriptor& engineField = EngineField(field);
+  if (std::holds_alternative<std::monostate>(value)) {
+    StoreFieldNull(active_.Record(), engineField);
+    return;
+  }
+  if (!StoreFieldValue(active_.Record(), engineField, value, cursor_->Table()->DataFile().Locale())) {
+    RaiseDatabaseError(kInvalidFieldValue, field.FieldName());
+  }
+}
+
+bool TRUDIRADataSet::IsKeyField(const TField& field) const {
+  if (cursor_ == nullptr) return false;
+  const std::vector<uint16_t>& numbers = cursor_->IndexFieldNumbers();
+  return std::find(numbers.begin(), numbers.end(), static_cast<uint16_t>(field.FieldNo())) != numbers.end();
+}
+
+std::string TRUDIRADataSet::GetBlobText(const TField& field) {
+  CheckActive();
+  if (field.FieldNo() <= 0 || (Eof() && Bof() && State() == TDataSetState::dsBrowse)) return {};
+  const bool editing = State() == TDataSetState::dsEdit || State() == TDataSetState::dsInsert;
+  uint8_t* record = active_.Record();
+  cursor_->OpenBlob(field.FieldNo(), record);
+  std::string text;
+  try {
+    text.resize(cursor_->GetBlobSize(field.FieldNo(), record));
+    const size_t read = cursor_->GetBlob(field.FieldNo(), record, 0, text.size(),
+                                         reinterpret_cast<uint8_t*>(text.data()));
+    text.resize(read);
+  } catch (...) {
+    if (!editing) cursor_->FreeBlob(field.FieldNo());
+    throw;
+  }
+  // An edit keeps its BLOB open for the post.
+  if (!editing) cursor_->FreeBlob(field.FieldNo());
+  return text;
+}
+
+void TRUDIRADataSet::SetBlobText(TField& field, const std::string& text) {
+  CheckActive();
+  if (State() != TDataSetState::dsEdit && State() != TDataSetState::dsInsert) RaiseDatabaseError(kNotEditing);
+  if (field.ReadOnly()) RaiseDatabaseError(kFieldReadOnly, field.FieldName());
+  uint8_t* record = active_.Record();
+  cursor_->OpenBlob(field.FieldNo(), record);
+  cursor_->TruncateBlob(field.FieldNo(), record, 0);
+  if (!text.empty()) {
+    cursor_->PutBlob(field.FieldNo(), record, 0, text.size(), reinterpret_cast<const uint8_t*>(text.data()));
+  }
+  SetModified(true);
+  DataEvent(TDataEvent::deFieldChange, &field);
+}
+
+void TRUDIRADataSet::SetBlockReadSize(int value) {
+  if (Active() && (blockCount_ > 0 || blockAtEnd_)) InternalSetToRecord();
+  TDataSet::SetBlockReadSize(value);
+}
+
+// --- Locate and Lookup ---
+
+bool TRUDIRADataSet::FindOnOtherIndex(const std::vector<uint16_t>&, bool, std::string&) { return false; }
+
+bool TRUDIRADataSet::MatchesAll(const uint8_t* record, const std::vector<TField*>& fields,
+                                const std::vector<TFieldValue>& values, TLocateOptions options) const {
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const TFieldDescriptor& engineField = EngineField(*fields[i]);
+    const TFieldValue stored = ReadFieldValue(record, engineField);
+    const TFieldValue& wanted = values[i];
+    if (std::holds_alternative<std::monostate>(wanted) || std::holds_alternative<std::monostate>(stored)) {
+      if (stored.index() != wanted.index()) return false;
+      continue;
+    }
+    if (const auto* text = std::get_if<std::string>(&stored)) {
+      std::string want = std::get<std::string>(wanted);
+      std::string have = *text;
+      if (options.CaseInsensitive) {
+        want = Upper(want);
+        have = Upper(have);
+      }
+      if (options.PartialKey) {
+        if (have.compare(0, want.size(), want) != 0) return false;
+      } else if (have != want) {
+        return false;
+      }
+      continue;
+    }
+    if (stored != wanted) return false;
+  }
+  return true;
+}
+
+bool TRUDIRADataSet::FindRecord(TDataCursor& search, const std::vector<TField*>& fields,
+                                const std::vector<TFieldValue>& given, TLocateOptions options) {
+  if (given.size() != fields.size()) RaiseDatabaseError(kFieldIndexError);
+  // The values in the fields' own types; strings as a store would leave them.
+  std::vector<TFieldValue> values;
+  bool anyString = false;
+  for (size_t i = 0; i < fields.size(); ++i) {
+    TFieldValue value = fields[i]->Coerce(given[i]);
+    if (auto* text = std::get_if<std::string>(&value)) {
+      anyString = true;
+      std::string normal = *text;
+      if (options.PartialKey && !normal.empty() && normal.back() == '*') normal.pop_back();
+      const TFieldDescriptor& engineField = EngineField(*fields[i]);
+      normal = NormalizeStringValue(normal, engineField.CharCase, engineField.Size,
+                                    cursor_->Table()->DataFile().Locale());
+      if (normal.empty() && !options.PartialKey) {
+        value = std::monostate{};
+      } else {
+        value = normal;
+      }
+    }
+    values.push_back(std::move(value));
+  }
+  std::vector<uint16_t> numbers;
+  for (TField* field : fields) numbers.push_back(static_cast<uint16_t>(field->FieldNo()));
+
+  // An index whose leading fields are the given ones, in order.
+  auto leads = [&](const std::vector<uint16_t>& indexFields) {
+    if (indexFields.size() < numbers.size()) return false;
+    return std::equal(numbers.begin(), numbers.end(), indexFields.begin());
+  };
+  bool indexUsable = !search.NaturalOrder() && leads(search.IndexFieldNumbers()) &&
+                     (!anyString || IndexCaseInsensitive() == options.CaseInsensitive);
+  if (!indexUsable) {
+    std::string other;
+    if (FindOnOtherIndex(numbers, options.CaseInsensitive, other)) {
+      search.SetIndexName(other);
+      indexUsable = true;
+    }
+  }
+  bool nullKey = false;
+  for (const TFieldValue& value : values) nullKey = nullKey || std::holds_alternative<std::monostate>(value);
+  if (indexUsable && !nullKey) {
+    std::vector<uint8_t> key(search.RecordSize(), 0);
+    int partialLength = 0;
+    for (size_t i = 0; i < fields.size(); ++i) {
+      const TFieldDescriptor& engineField = EngineField(*fields[i]);
+      if (!StoreFieldValue(key.data(), engineField, values[i], search.Table()->DataFile().Locale())) {
+        RaiseDatabaseError(kInvalidFieldValue, fields[i]->FieldName());
+      }
+      if (i + 1 == fields.size() && options.PartialKey) {
+        if (const auto* text = std::get_if<std::string>(&values[i])) partialLength = static_cast<int>(text->size());
+      }
+    }
+    std::vector<uint8_t> found(search.RecordSize());
+    if (!search.Find(key.data(), false, found.data(), static_cast<int>(fields.size()), partialLength, false)) {
+      return false;
+    }
+    // The index may hold keys that only compare equal; check the record.
+    return MatchesAll(found.data(), fields, values, options) || options.CaseInsensitive;
+  }
+  // The temporary filter: one equality per field, joined by AND, tried on
+  // every record in cursor order.
+  std::vector<uint8_t> record(search.RecordSize());
+  search.SetToBegin();
+  while (search.GetNextRecord(record.data()) == 0) {
+    if (MatchesAll(record.data(), fields, values, options)) return true;
+  }
+  return false;
+}
+
+bool TRUDIRADataSet::Locate(const std::string& keyFields, const std::vector<TFieldValue>& keyValues,
+                            TLocateOptions options) {
+  CheckBrowseMode();
+  const std::vector<TField*> fields = FieldList(keyFields);
+  InternalSetToRecord();
+  std::unique_ptr<TDataCursor> search = cursor_->CloneCursor();
+  if (!FindRecord(*search, fields, keyValues, options)) return false;
+  Fire(BeforeScroll, *this);
+  DropBlock();
+  if (cursor_->SetToCursor(*search) != 0) {
+    InternalSetToRecord();
+    return false;
+  }
+  if (Fetch(TGetMode::gmCurrent) != TGetResult::grOK) {
+    InternalSetToRecord();
+    return false;
+  }
+  SetFlags(false, false);
+  DataEvent(TDataEvent::deDataSetChange);
+  Fire(AfterScroll, *this);
+  return true;
+}
+
+std::vector<TFieldValue> TRUDIRADataSet::Lookup(const std::string& keyFields, const std::vector<TFieldValue>& keyValues,
+                                                const std::string& resultFields) {
+  CheckBrowseMode();
+  const std::vector<TField*> fields = FieldList(keyFields);
+  const std::vector<TField*> results = FieldList(resultFields);
+  InternalSetToRecord();
+  std::unique_ptr<TDataCursor> search = cursor_->CloneCursor();
+  if (!FindRecord(*search, fields, keyValues, {})) return {};
+  std::vector<uint8_t> record(search->RecordSize());
+  if (search->GetCurrentRecord(record.data()) != 0) return {};
+  std::vector<TFieldValue> values;
+  for (TField* field : results) values.push_back(ReadFieldValue(record.data(), EngineField(*field)));
+  return values;
+}
+
+}  // namespace rudira

@@ -1,0 +1,149 @@
+// TRUDIRADataSet: the dataset over an engine cursor (engine/data_cursor.h).
+//
+// It maps the generic dataset's hooks onto the cursor: reads fill the active
+// record buffer (record_buffer.h) with the engine record, its sequence
+// number and bookmark; the engine's read results map to the dataset's
+// (8705 → BOF, 8706 and 8709 → EOF, other codes raise); Edit re-reads and
+// locks the record, Post modifies or appends it, Delete deletes it, Cancel
+// ends the engine edit.
+//
+// Field definitions are made from the cursor's fields at open (engine type
+// → field type as in field.h; names already used get "_1", "_2", ...), each
+// field required when the engine field is, labelled from the field's
+// description with AutoDisplayLabels.
+//
+// Locate and Lookup: when the fields are the leading fields of the current
+// index (and a string field's case option matches the index), the index is
+// searched; otherwise FindOnOtherIndex may offer another index (the table
+// does), and failing that the records are tried in cursor order with one
+// equality per field joined by AND (a null value matches null; partial key
+// compares a string as a prefix without a trailing "*"; case-insensitive
+// ignores case). The search runs on a clone of the cursor, so a failed
+// Locate leaves the dataset where it was.
+//
+// Filtered with OnFilterRecord: records the callback rejects are skipped by
+// every read. Filter text: compiled by the engine's filter layer into a
+// filter on the cursor (placeholder: until that layer exists, a Filter text
+// with Filtered set raises EDatabaseError at open and when it is set).
+//
+// Block reading (BlockReadSize n > 0, not filtered): Next is served from
+// blocks of n records (as many as fit 65536 bytes when n is INT32_MAX) read
+// with the cursor's block read; the cursor stands at the block's last
+// record, so positioning on the record shown steps back over the records not
+// yet served.
+//
+// Ownership: the cursor comes from the subclass (CreateCursor) which owns it
+// or not (a query's result cursor belongs to its statement); it is valid
+// from InternalOpen to InternalClose.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "components/data_set.h"
+#include "components/record_buffer.h"
+#include "engine/data_cursor.h"
+
+namespace rudira {
+
+class TRUDIRADataSet : public TDataSet {
+ public:
+  explicit TRUDIRADataSet(TComponent* owner = nullptr);
+  ~TRUDIRADataSet() override;
+
+  // The open cursor, or null while closed.
+  TDataCursor* Handle() const { return cursor_; }
+  bool CanModify() const override;
+
+  bool Locate(const std::string& keyFields, const std::vector<TFieldValue>& keyValues,
+              TLocateOptions options) override;
+  std::vector<TFieldValue> Lookup(const std::string& keyFields, const std::vector<TFieldValue>& keyValues,
+                                  const std::string& resultFields) override;
+
+  std::string GetBlobText(const TField& field) override;
+  void SetBlobText(TField& field, const std::string& text) override;
+  void SetBlockReadSize(int value) override;
+
+  // The active record buffer (for BLOB streams).
+  TRecordBuffer& ActiveBuffer() { return active_; }
+  // Re-reads the active record from the engine (a BLOB open that found it
+  // changed by another user).
+  void RereadActiveRecord();
+  // The engine field of a field object. REQUIRES: an open dataset and a
+  // field made from an engine field.
+  const TFieldDescriptor& EngineField(const TField& field) const;
+
+ protected:
+  // The open cursor of the data; the subclass keeps ownership.
+  virtual TDataCursor* CreateCursor() = 0;
+  // Releases the cursor made by CreateCursor.
+  virtual void DestroyCursor() = 0;
+  // Another index of the table whose fields start with fieldNumbers (its
+  // name in indexName; empty: the primary index); false when none (the
+  // default: only a table offers one).
+  virtual bool FindOnOtherIndex(const std::vector<uint16_t>& fieldNumbers, bool caseInsensitive,
+                                std::string& indexName);
+  // Whether the fields may be modified (ReadOnly of a query or table).
+  virtual bool ComponentReadOnly() const { return false; }
+  // Called after the cursor's order changed (bookmark sizes follow).
+  void IndexChanged();
+  // Whether the current index compares strings without regard to case.
+  bool IndexCaseInsensitive() const;
+
+  void InternalOpen() override;
+  void InternalClose() override;
+  void InternalFirst() override;
+  void InternalLast() override;
+  TGetResult GetRecord(TGetMode mode) override;
+  void InternalSetToRecord() override;
+  void InternalEdit() override;
+  void InternalInitRecord(bool copy) override;
+  void InternalPost() override;
+  void InternalCancel() override;
+  void InternalDelete() override;
+  void InternalRefresh() override;
+  void SaveActiveBuffer() override { saved_ = active_; }
+  void RestoreActiveBuffer() override { active_ = saved_; }
+  int32_t InternalGetRecNo() override;
+  bool InternalSetRecNo(int32_t value) override;
+  int32_t InternalRecordCount() override;
+  std::vector<uint8_t> InternalGetBookmark() override;
+  bool InternalGotoBookmark(const std::vector<uint8_t>& bookmark) override;
+  TFieldValue InternalGetFieldValue(const TField& field, bool oldValue) override;
+  void InternalSetFieldValue(TField& field, const TFieldValue& value) override;
+  bool IsKeyField(const TField& field) const override;
+  void FilterChanged() override;
+  void OpenCompleted() override;
+
+ private:
+  // Reads one record into fetch_, and on success makes it the active one.
+  TGetResult Fetch(TGetMode mode);
+  // Serves Next from the block buffer; false when the block is used up and
+  // nothing more could be read.
+  TGetResult FetchFromBlock();
+  void DropBlock();
+  bool BlockReading() const;
+  void FillBookmark(TRecordBuffer& buffer);
+  void MakeFieldDefs();
+  // Finds the first record matching on `search` (a clone positioned by the
+  // search); false when none matches.
+  bool FindRecord(TDataCursor& search, const std::vector<TField*>& fields, const std::vector<TFieldValue>& values,
+                  TLocateOptions options);
+  bool MatchesAll(const uint8_t* record, const std::vector<TField*>& fields, const std::vector<TFieldValue>& values,
+                  TLocateOptions options) const;
+  void CheckFilterText() const;
+
+  TDataCursor* cursor_ = nullptr;
+  TRecordBuffer active_;        // the record the fields show
+  TRecordBuffer fetch_;         // a read in progress
+  TRecordBuffer old_;           // the record as it was when the edit began
+  TRecordBuffer saved_;         // the record left by an insert
+  bool onActive_ = false;       // the cursor stands on the active record
+  std::vector<uint8_t> block_;  // records of the last block read
+  int32_t blockCount_ = 0;      // records in block_
+  int32_t blockNext_ = 0;       // next record of block_ to serve
+  bool blockAtEnd_ = false;     // the block read ran into the end: the cursor stands after the last record
+};
+
+}  // namespace rudira
