@@ -82,6 +82,13 @@ bool IndexDefinitionDiffers(const TIndexDefinition& old, const TIndexDefinition&
   return false;
 }
 
+bool PrimaryDefinitionDiffers(const TIndexDefinition& old, const TIndexDefinition& fresh) {
+  if (old.IndexFieldCount == 0 && fresh.IndexFieldCount == 0) return false;
+  TIndexDefinition unique = old;
+  unique.Unique = 1;
+  return IndexDefinitionDiffers(unique, fresh);
+}
+
 bool TextParametersDiffer(const TextIndexParameters& old, const TextIndexParameters& fresh, const TableLocale& locale) {
   return old.SpaceChars != fresh.SpaceChars || old.IncludeChars != fresh.IncludeChars ||
          !SameStopWords(old.StopWords, fresh.StopWords, locale);
@@ -109,7 +116,7 @@ bool NeedsIndexRebuild(TIndexFile& index, const TRestructureDefinition& definiti
   const TIndexHeader& header = index.Header();
   if (header.SecondaryIndexCount != definition.Indexes.Secondaries.size()) return true;
   const TIndexDefinition primary = NewPrimaryDefinition(definition);
-  if (IndexDefinitionDiffers(header.Definitions[kPrimarySlot], primary)) return true;
+  if (PrimaryDefinitionDiffers(header.Definitions[kPrimarySlot], primary)) return true;
   if ((header.NoPrimaryKey != 0) != (primary.IndexFieldCount == 0)) return true;
   if (TextParametersDiffer(oldParameters, newParameters, locale)) return true;
   for (size_t i = 0; i < definition.Indexes.Secondaries.size(); ++i) {

@@ -72,7 +72,7 @@ bool TDataCursor::RebuildIndexes(const TRestructureDefinition& definition, const
     if (primary.IndexFieldCount == 0) primary = TIndexDefinition{};
     primary.IndexName.clear();
     primary.Unique = 1;
-    if (IndexDefinitionDiffers(index.Definition(kPrimarySlot), primary) ||
+    if (PrimaryDefinitionDiffers(index.Definition(kPrimarySlot), primary) ||
         index.NoPrimaryKey() != (primary.IndexFieldCount == 0)) {
       Redefine(index, kPrimarySlot, primary);
       index.SetNoPrimaryKey(primary.IndexFieldCount == 0);

@@ -11,6 +11,9 @@ namespace rudira {
 // count, descending, case-insensitive, unique, compression, or any index
 // field's number or descending flag. Names do not count.
 bool IndexDefinitionDiffers(const TIndexDefinition& old, const TIndexDefinition& fresh);
+// The same for the primary index, which is always unique: two definitions
+// without fields (no primary key) never differ.
+bool PrimaryDefinitionDiffers(const TIndexDefinition& old, const TIndexDefinition& fresh);
 // Whether the sets differ or the stop words differ under the locale.
 bool TextParametersDiffer(const TextIndexParameters& old, const TextIndexParameters& fresh, const TableLocale& locale);
 // The "Sys Text" definition the restructured table gets (the default one
