@@ -73,12 +73,16 @@ void TDataCursor::AddIndex(TIndexDefinition definition) {
   // Key size and field count (10026 beyond 522 bytes, 10023 for an unknown field).
   PrepareIndexDefinition(definition, data.Fields(), false, tableName_);
 
+  // Only a cursor that may change the table deletes the duplicates of a
+  // temporary unique index; for any other the build fails instead.
+  const bool mayDelete = table_->ExclusiveOpen() && !readOnly_ && !table_->TableReadOnly();
   table_->WriterLock();
   bool touched = false;
+  int slot = -1;
   try {
     if (CountersDiffer()) Resynchronise();
     touched = true;
-    const int slot = index.AddSecondaryDefinition(definition);
+    slot = index.AddSecondaryDefinition(definition);
     const int32_t slots = data.RecordSlotCount();
     if (slots > 0) {
       TProgressReporter progress(session_.ProgressStep(), [this](int percent) {
@@ -95,6 +99,7 @@ void TDataCursor::AddIndex(TIndexDefinition definition) {
           TIndexTree tree(index, slot);
           // A unique index keeps the first record of each key.
           if (added.Unique && tree.Find(key.data()) != 0) {
+            if (!mayDelete) Raise(RUDIRA_KEYVIOL, {}, added.IndexName);
             DropRecordWhileBuilding(n, building);
           } else if (!tree.Insert(key.data(), n)) {
             Raise(RUDIRA_KEYVIOL, {}, added.IndexName);
@@ -104,10 +109,14 @@ void TDataCursor::AddIndex(TIndexDefinition definition) {
       }
       progress.Finish();
     }
-    index.MarkHeaderModified();
+    // A temporary index is not part of the header that others read.
+    if (!temporary) index.MarkHeaderModified();
     FlushBuffers();
   } catch (...) {
     try {
+      // Rereading the header drops a permanent definition but keeps a
+      // temporary one, which goes explicitly.
+      if (temporary && slot > 0) index.RemoveSecondaryDefinition(slot);
       if (touched) DiscardFailedWrite();
       table_->WriterUnlock();
     } catch (const std::exception&) {
@@ -134,8 +143,7 @@ void TDataCursor::DeleteIndex(const std::string& name) {
     touched = true;
     FreeIndexPages(index, slot);
     if (slot == kPrimarySlot) {
-      TIndexDefinition none = index.Definition(kPrimarySlot);
-      none = TIndexDefinition{};
+      TIndexDefinition none;
       none.Unique = 1;
       none.FreePageHead = index.Definition(kPrimarySlot).FreePageHead;
       index.SetDefinition(kPrimarySlot, none);

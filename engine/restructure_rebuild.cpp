@@ -48,7 +48,17 @@ bool TDataCursor::RebuildIndexes(const TRestructureDefinition& definition, const
   TDataFile& data = table_->DataFile();
   TIndexFile& index = table_->IndexFile();
   table_->WriterLock();
-  table_->BackupIndexFile();
+  try {
+    table_->WriteChanges(false, false);
+    table_->BackupIndexFile();
+  } catch (...) {
+    try {
+      table_->WriterUnlock();
+    } catch (const std::exception&) {
+      // The backup's own error is the one to report.
+    }
+    throw;
+  }
   bool completed = true;
   try {
     std::vector<bool> marked(kIndexSlotCount, false);

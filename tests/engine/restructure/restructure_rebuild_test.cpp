@@ -103,6 +103,14 @@ TEST_F(RestructureRebuildTest, TemporaryIndexNeedsNoExclusiveUse) {
   cursor->AddIndex(temporary);
   cursor->SetIndexName("Scratch");
   EXPECT_EQ(Walk(*cursor, "N"), (std::vector<int32_t>{2, 1, 3}));
+
+  // A unique one over duplicates would have to delete records of a table
+  // this cursor shares: it fails and leaves no definition behind.
+  temporary.IndexName = "Unique";
+  temporary.Unique = 1;
+  EXPECT_EQ(CodeOf([&] { cursor->AddIndex(temporary); }), RUDIRA_KEYVIOL);
+  EXPECT_EQ(CodeOf([&] { cursor->SetIndexName("Unique"); }), RUDIRA_INVALIDINDEXNAME);
+  EXPECT_EQ(Values("t", "N"), (std::vector<int32_t>{1, 2, 3}));
 }
 
 }  // namespace
