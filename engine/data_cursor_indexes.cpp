@@ -37,7 +37,8 @@ bool TDataCursor::ReportDataLoss(int cause, const std::string& context, bool& st
 void TDataCursor::DropRecordWhileBuilding(int32_t recordNo, const std::vector<bool>& building) {
   TDataFile& data = table_->DataFile();
   TIndexFile& index = table_->IndexFile();
-  const std::vector<uint8_t> stored(data.GetRecord(recordNo)->Data(), data.GetRecord(recordNo)->Data() + recordSize_);
+  const uint8_t* bytes = data.GetRecord(recordNo)->Data();
+  const std::vector<uint8_t> stored(bytes, bytes + recordSize_);
   for (int slot : KeyedSlots()) {
     if (static_cast<size_t>(slot) < building.size() && building[static_cast<size_t>(slot)]) continue;
     const TIndexDefinition& definition = index.Definition(slot);

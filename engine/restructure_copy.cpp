@@ -154,6 +154,11 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition& definition, con
                                         newField.FieldType, newField.Size, newField.Scale, into);
           // A failed conversion leaves the zero value, which is stored.
           if (newField.HasNullFlag()) fresh[newField.Offset] = 1;
+          if (converted && newField.FieldType == kFieldTypeString && newField.CharCase != kCharCaseUnchanged) {
+            // The new field's case applies to every stored string.
+            const TFieldValue text = ReadFieldValue(fresh.data(), newField);
+            if (!StoreFieldValue(fresh.data(), newField, text, newTable.DataFile().Locale())) converted = false;
+          }
         }
         if (!converted && !ReportDataLoss(kDataLossConversion, newField.FieldName, stopAsking, lastContinue)) {
           completed = false;
@@ -161,7 +166,10 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition& definition, con
         }
       }
       if (!completed) break;
-      if (!carried) SetRecordAutoIncValue(fresh.data(), RecordAutoIncValue(old.data()));
+      // A field that was to carry the id but held none leaves the old one.
+      if (!carried || RecordAutoIncValue(fresh.data()) == 0) {
+        SetRecordAutoIncValue(fresh.data(), RecordAutoIncValue(old.data()));
+      }
       try {
         target.AppendRecord(fresh.data(), false);
       } catch (const ERUDIRAEngineError& error) {

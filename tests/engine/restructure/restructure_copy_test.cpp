@@ -122,6 +122,25 @@ TEST_F(RestructureCopyTest, ANewPasswordGuardsTheCopiedTable) {
   EXPECT_EQ(std::search(bytes.begin(), bytes.end(), marker, marker + 4), bytes.end());
 }
 
+TEST_F(RestructureCopyTest, StringsTakeTheNewFieldsCaseAndSize) {
+  CreateTable("w", {{"ID", kFieldTypeInteger}, {"W", kFieldTypeString, 12}}, {"", {1}});
+  {
+    auto cursor = Open("w");
+    std::vector<uint8_t> record = Blank(*cursor);
+    Set(*cursor, record, "ID", 1);
+    Set(*cursor, record, "W", std::string("Stones"));
+    cursor->AppendRecord(record.data());
+  }
+  TRestructureDefinition definition = DefinitionOf("w");
+  definition.Fields[1].CharCase = kCharCaseUpper;
+  definition.Fields[1].Size = 4;
+  std::vector<Loss> losses;
+  Restructure("w", definition, &losses);
+  EXPECT_TRUE(losses.empty());
+  auto cursor = Open("w");
+  EXPECT_EQ(TextOf(*cursor, GoTo(*cursor, 1), "W"), "STON");
+}
+
 TEST_F(RestructureCopyTest, InMemoryTableIsCopiedWithoutBackups) {
   TDataDirectory* memory = session_->OpenDatabase("Memory", "");
   DataFileDefinition file;
