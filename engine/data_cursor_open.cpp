@@ -122,7 +122,10 @@ void TDataCursor::CheckPassword() {
   if (data.Header().Encrypted == 0) return;
   const std::string password = data.Password();
   while (!session_.HasPassword(password)) {
-    if (!passwordCallback_ || !passwordCallback_(*this)) Raise(RUDIRA_NOTSUFFTABLERIGHTS);
+    // The cursor's own callback, else the session's request (the session
+    // component installs the user's dialog there).
+    const bool offered = passwordCallback_ ? passwordCallback_(*this) : session_.RequestPassword();
+    if (!offered) Raise(RUDIRA_NOTSUFFTABLERIGHTS);
   }
 }
 

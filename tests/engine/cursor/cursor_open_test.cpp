@@ -68,6 +68,18 @@ TEST_F(CursorOpenTest, EncryptedTableOpensWithTheSessionsPassword) {
   });
   EXPECT_TRUE(offers.empty());
   EXPECT_EQ(Walk(*cursor, "N"), (std::vector<int32_t>{5}));
+  cursor->CloseCursor();
+  session_->RemoveAllPasswords();
+
+  // Without a callback of its own the cursor asks the session's request.
+  int requests = 0;
+  session_->SetPasswordCallback([&] {
+    ++requests;
+    session_->AddPassword("Kagi1");
+    return true;
+  });
+  EXPECT_EQ(Walk(*Open("secret"), "N"), (std::vector<int32_t>{5}));
+  EXPECT_EQ(requests, 1);
 }
 
 TEST_F(CursorOpenTest, LostIndexFileIsRecreatedAndEveryRecordIsSeen) {
