@@ -47,6 +47,7 @@ TEST_F(RestructureCopyTest, BlobsMoveWithTheirFieldsAndNoOtherFieldTakesThem) {
   Restructure("notes", definition, &losses);
   // Only the record whose B held a value loses it.
   EXPECT_EQ(losses, (std::vector<Loss>{{kDataLossConversion, "B"}}));
+  EXPECT_TRUE(Exists("notes.BBK"));
 
   auto cursor = Open("notes");
   EXPECT_EQ(cursor->Field(1).FieldName, "M");
