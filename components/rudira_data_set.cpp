@@ -388,6 +388,16 @@ void TRUDIRADataSet::SetBlobText(TField& field, const std::string& text) {
   DataEvent(TDataEvent::deFieldChange, &field);
 }
 
+void TRUDIRADataSet::BlobFieldWritten(TField& field) {
+  SetModified(true);
+  DataEvent(TDataEvent::deFieldChange, &field);
+}
+
+std::unique_ptr<TRUDIRABlobStream> TRUDIRADataSet::CreateBlobStream(TField& field, TBlobStreamMode mode) {
+  CheckActive();
+  return std::make_unique<TRUDIRABlobStream>(field, mode);
+}
+
 void TRUDIRADataSet::SetBlockReadSize(int value) {
   if (Active() && (blockCount_ > 0 || blockAtEnd_)) InternalSetToRecord();
   TDataSet::SetBlockReadSize(value);

@@ -42,6 +42,7 @@
 #include <vector>
 
 #include "components/data_set.h"
+#include "components/rudira_blob_stream.h"
 #include "components/record_buffer.h"
 #include "engine/data_cursor.h"
 
@@ -70,6 +71,11 @@ class TRUDIRADataSet : public TDataSet {
   // Re-reads the active record from the engine (a BLOB open that found it
   // changed by another user).
   void RereadActiveRecord();
+  // A BLOB stream wrote into the field: the record is modified and the
+  // links are told (deFieldChange).
+  void BlobFieldWritten(TField& field);
+  // A stream over the field's BLOB (rudira_blob_stream.h).
+  std::unique_ptr<TRUDIRABlobStream> CreateBlobStream(TField& field, TBlobStreamMode mode);
   // The engine field of a field object. REQUIRES: an open dataset and a
   // field made from an engine field.
   const TFieldDescriptor& EngineField(const TField& field) const;
