@@ -56,11 +56,11 @@ void TRUDIRADataSet::MakeFieldDefs() {
 }
 
 void TRUDIRADataSet::InternalOpen() {
-  CheckFilterText();
   cursor_ = CreateCursor();
   try {
     MakeFieldDefs();
     IndexChanged();
+    CompileFilter();
   } catch (...) {
     DestroyCursor();
     cursor_ = nullptr;
@@ -85,6 +85,7 @@ void TRUDIRADataSet::OpenCompleted() {
 void TRUDIRADataSet::InternalClose() {
   DropBlock();
   onActive_ = false;
+  filter_.reset();
   if (cursor_ != nullptr) {
     cursor_ = nullptr;
     DestroyCursor();
@@ -119,17 +120,32 @@ bool TRUDIRADataSet::IndexCaseInsensitive() const {
   return cursor_->Table()->IndexFile().Definition(cursor_->IndexNo()).CaseInsensitive != 0;
 }
 
-void TRUDIRADataSet::CheckFilterText() const {
-  // Placeholder: Filter text is compiled by the engine's filter layer, which
-  // this build does not have yet.
-  if (Filtered() && !Filter().empty()) {
-    RaiseDatabaseError("Filter expressions are not available: %s", Filter());
-  }
+void TRUDIRADataSet::CompileFilter() {
+  filter_.reset();
+  if (Filtered() && !Filter().empty()) filter_ = std::make_unique<TDataSetFilter>(*cursor_, Filter(), FilterOptions());
 }
 
 void TRUDIRADataSet::FilterChanged() {
+  if (blockCount_ > 0 || blockAtEnd_) InternalSetToRecord();
   DropBlock();
-  CheckFilterText();
+  CompileFilter();
+}
+
+bool TRUDIRADataSet::InView(const uint8_t* record) {
+  if (!Filtered()) return true;
+  if (filter_ && !filter_->Accepts(record)) return false;
+  if (!OnFilterRecord) return true;
+  std::memcpy(fetch_.Record(), record, cursor_->RecordSize());
+  std::swap(active_, fetch_);
+  bool accepted = false;
+  try {
+    accepted = RecordAccepted();
+  } catch (...) {
+    std::swap(active_, fetch_);
+    throw;
+  }
+  std::swap(active_, fetch_);
+  return accepted;
 }
 
 // --- reading ---
@@ -192,6 +208,10 @@ TGetResult TRUDIRADataSet::Fetch(TGetMode mode) {
     }
     FillBookmark(fetch_);
     fetch_.SetBookmarkFlag(kBookmarkCurrent);
+    if (Filtered() && filter_ && !filter_->Accepts(fetch_.Record())) {
+      if (mode == TGetMode::gmCurrent) mode = TGetMode::gmNext;
+      continue;
+    }
     std::swap(active_, fetch_);
     if (!Filtered() || RecordAccepted()) {
       onActive_ = true;
@@ -467,9 +487,10 @@ bool TRUDIRADataSet::FindRecord(TDataCursor& search, const std::vector<TField*>&
     if (indexFields.size() < numbers.size()) return false;
     return std::equal(numbers.begin(), numbers.end(), indexFields.begin());
   };
-  bool indexUsable = !search.NaturalOrder() && leads(search.IndexFieldNumbers()) &&
+  // A filter of the dataset's own is tried record by record.
+  bool indexUsable = !Filtered() && !search.NaturalOrder() && leads(search.IndexFieldNumbers()) &&
                      (!anyString || IndexCaseInsensitive() == options.CaseInsensitive);
-  if (!indexUsable) {
+  if (!indexUsable && !Filtered()) {
     std::string other;
     if (FindOnOtherIndex(numbers, options.CaseInsensitive, other)) {
       search.SetIndexName(other);
@@ -502,7 +523,7 @@ bool TRUDIRADataSet::FindRecord(TDataCursor& search, const std::vector<TField*>&
   std::vector<uint8_t> record(search.RecordSize());
   search.SetToBegin();
   while (search.GetNextRecord(record.data()) == 0) {
-    if (MatchesAll(record.data(), fields, values, options)) return true;
+    if (MatchesAll(record.data(), fields, values, options) && InView(record.data())) return true;
   }
   return false;
 }

@@ -21,10 +21,11 @@
 // ignores case). The search runs on a clone of the cursor, so a failed
 // Locate leaves the dataset where it was.
 //
-// Filtered with OnFilterRecord: records the callback rejects are skipped by
-// every read. Filter text: compiled by the engine's filter layer into a
-// filter on the cursor (placeholder: until that layer exists, a Filter text
-// with Filtered set raises EDatabaseError at open and when it is set).
+// Filtered: records that the Filter text (compiled when the dataset opens
+// or the filter changes, dataset_filter.h) or OnFilterRecord rejects are
+// skipped by every read, Locate and Lookup; RecordCount and RecNo count the
+// cursor's records (the cursor's own filter layer, once it exists, narrows
+// those too).
 //
 // Block reading (BlockReadSize n > 0, not filtered): Next is served from
 // blocks of n records (as many as fit 65536 bytes when n is INT32_MAX) read
@@ -42,6 +43,7 @@
 #include <vector>
 
 #include "components/data_set.h"
+#include "components/dataset_filter.h"
 #include "components/rudira_blob_stream.h"
 #include "components/record_buffer.h"
 #include "engine/data_cursor.h"
@@ -138,7 +140,11 @@ class TRUDIRADataSet : public TDataSet {
                   TLocateOptions options);
   bool MatchesAll(const uint8_t* record, const std::vector<TField*>& fields, const std::vector<TFieldValue>& values,
                   TLocateOptions options) const;
-  void CheckFilterText() const;
+  void CompileFilter();
+  // Whether a record read from the cursor passes Filter and OnFilterRecord
+  // (always, when not Filtered).
+  bool InView(const uint8_t* record);
+  std::unique_ptr<TDataSetFilter> filter_;  // Filter compiled, while Filtered and open
 
   TDataCursor* cursor_ = nullptr;
   TRecordBuffer active_;        // the record the fields show

@@ -222,6 +222,40 @@ TEST_F(DataSetTest, OnFilterRecordHidesRejectedRecords) {
   EXPECT_EQ(Walk(*figures_, "TNB").size(), 6u);
 }
 
+TEST_F(DataSetTest, FilterTextSelectsRecordsWhileFiltered) {
+  figures_->SetFilter("(COL = 1) and (BFR >= 0)");
+  EXPECT_EQ(Walk(*figures_, "TNB").size(), 6u);  // not Filtered yet
+  figures_->SetFiltered(true);
+  EXPECT_EQ(Walk(*figures_, "TNB"), (Calls{"1", "3", "2", "1"}));
+  EXPECT_TRUE(figures_->Locate("PST", {int16_t{300}}, {}));
+  EXPECT_EQ(figures_->FieldByName("MNB").AsInteger(), 2);  // the first row with PST 300 is filtered out
+  EXPECT_TRUE(figures_->Lookup("PST", {int16_t{61}}, "MNB").size() == 1);
+  EXPECT_EQ(std::get<int32_t>(figures_->Lookup("PST", {int16_t{61}}, "MNB")[0]), 1);
+
+  figures_->First();
+  figures_->Edit();
+  figures_->FieldByName("DTX").SetAsString("Star");
+  figures_->Post();
+  figures_->SetFilter("DTX = 'STAR'");
+  EXPECT_TRUE(Walk(*figures_, "TNB").empty());
+  EXPECT_TRUE(figures_->IsEmpty());
+  figures_->SetFilterOptions({.CaseInsensitive = true});
+  EXPECT_EQ(Walk(*figures_, "DTX"), (Calls{"Star"}));
+  // Both filters apply together.
+  figures_->SetFilter("MNB <> 3");
+  figures_->OnFilterRecord = [](TDataSet& dataSet, bool& accept) { accept = dataSet.FieldByName("TES").AsInteger() > 0; };
+  figures_->First();
+  EXPECT_EQ(Walk(*figures_, "TNB"), (Calls{"2", "3", "2"}));
+
+  EXPECT_EQ(CodeOfEngine([&] { figures_->SetFilter("COL = = 1"); }), RUDIRA_INVALIDFILTER);
+  figures_->Close();
+  EXPECT_EQ(CodeOfEngine([&] { figures_->Open(); }), RUDIRA_INVALIDFILTER);
+  EXPECT_FALSE(figures_->Active());
+  figures_->SetFiltered(false);
+  figures_->Open();
+  EXPECT_EQ(figures_->RecordCount(), 6);
+}
+
 TEST_F(DataSetTest, BlockReadingServesTheSameRecordsAndKeepsPositions) {
   const Calls all = Walk(*figures_, "TNB");
   for (int size : {1, 4, 100, INT32_MAX}) {
