@@ -42,10 +42,8 @@ void TRUDIRADataSet::MakeFieldDefs() {
   defs.Clear();
   for (const TFieldDescriptor& engineField : cursor_->Fields()) {
     TFieldType type;
+    if (FieldHidden(engineField)) continue;
     if (!EngineTypeToFieldType(engineField.FieldType, engineField.SubType, type)) continue;
-    if (engineField.FieldType == kFieldTypeBytes || engineField.FieldType == kFieldTypeVarBytes) {
-      // Byte fields keep their own field types.
-    }
     int size = 0;
     if (FieldTypeHasSize(engineField.FieldType)) size = engineField.Size;
     if (engineField.FieldType == kFieldTypeBcd) size = engineField.Scale;
@@ -73,6 +71,7 @@ void TRUDIRADataSet::OpenCompleted() {
     TField& field = Fields(i);
     const TFieldDescriptor& engineField = EngineField(field);
     field.SetEngineType(engineField.FieldType, engineField.SubType);
+    field.SetOrigin(FieldOrigin(engineField));
     if (AutoDisplayLabels && !engineField.FieldDescription.empty()) {
       field.SetDisplayLabel(engineField.FieldDescription);
     }

@@ -92,6 +92,10 @@ class TRUDIRADataSet : public TDataSet {
   // default: only a table offers one).
   virtual bool FindOnOtherIndex(const std::vector<uint16_t>& fieldNumbers, bool caseInsensitive,
                                 std::string& indexName);
+  // The origin text of an engine field (a table: "TABLE.FIELD"), and
+  // whether the engine marks it hidden (no field definition is made).
+  virtual std::string FieldOrigin(const TFieldDescriptor& field) const { (void)field; return {}; }
+  virtual bool FieldHidden(const TFieldDescriptor& field) const { (void)field; return false; }
   // Whether the fields may be modified (ReadOnly of a query or table).
   virtual bool ComponentReadOnly() const { return false; }
   // Called after the cursor's order changed (bookmark sizes follow).

@@ -333,6 +333,14 @@ TDataCursor* TRUDIRAQuery::CreateCursor() {
   }
 }
 
+std::string TRUDIRAQuery::FieldOrigin(const TFieldDescriptor& field) const {
+  return runner_ ? runner_->ColumnOrigin(field.FieldNo) : std::string();
+}
+
+bool TRUDIRAQuery::FieldHidden(const TFieldDescriptor& field) const {
+  return runner_ != nullptr && runner_->ColumnHidden(field.FieldNo);
+}
+
 void TRUDIRAQuery::DestroyCursor() {
   // The result cursor belongs to the statement.
 }

@@ -118,6 +118,8 @@ class TRUDIRAQuery : public TRUDIRADBDataSet {
   TDataCursor* CreateCursor() override;
   void DestroyCursor() override;
   bool ComponentReadOnly() const override { return readOnly_; }
+  std::string FieldOrigin(const TFieldDescriptor& field) const override;
+  bool FieldHidden(const TFieldDescriptor& field) const override;
   void DatabaseChanged() override;
   void InternalClose() override;
 

@@ -112,6 +112,7 @@ class TRUDIRATable : public TRUDIRADBDataSet {
   bool FindOnOtherIndex(const std::vector<uint16_t>& fieldNumbers, bool caseInsensitive,
                         std::string& indexName) override;
   bool ComponentReadOnly() const override { return readOnly_; }
+  std::string FieldOrigin(const TFieldDescriptor& field) const override { return tableName_ + "." + field.FieldName; }
   void OpenCompleted() override;
 
  private:

@@ -24,8 +24,24 @@ class TSelectStatementRunner : public TStatementRunner {
   void SetProgressCallback(std::function<void(int, bool&)> callback) override {
     executor_.SetProgressCallback(std::move(callback));
   }
+  std::string ColumnOrigin(int fieldNo) const override {
+    const TResultColumn* column = Column(fieldNo);
+    if (column == nullptr || column->Calculated) return {};
+    const std::string& table = column->CorrelationName.empty() ? column->OriginTable : column->CorrelationName;
+    return table + "." + column->OriginColumn;
+  }
+  bool ColumnHidden(int fieldNo) const override {
+    const TResultColumn* column = Column(fieldNo);
+    return column != nullptr && column->Hidden;
+  }
 
  private:
+  const TResultColumn* Column(int fieldNo) const {
+    const std::vector<TResultColumn>& columns = executor_.ResultColumns();
+    if (fieldNo < 1 || static_cast<size_t>(fieldNo) > columns.size()) return nullptr;
+    return &columns[static_cast<size_t>(fieldNo) - 1];
+  }
+
   TSelectExecutor executor_;
 };
 

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -43,6 +44,11 @@ class TStatementRunner {
   virtual void SetMaxRowCount(int32_t value) = 0;
   virtual void SetPasswordCallback(TCursorPasswordCallback callback) = 0;
   virtual void SetProgressCallback(std::function<void(int percent, bool& abort)> callback) = 0;
+  // Of the last result's field fieldNo (1-based): its origin text
+  // (correlation name, ".", column; empty for a calculated column) and
+  // whether it is a hidden helper column (AVG counters).
+  virtual std::string ColumnOrigin(int fieldNo) const { (void)fieldNo; return {}; }
+  virtual bool ColumnHidden(int fieldNo) const { (void)fieldNo; return false; }
 };
 
 using TStatementRunnerFactory = std::function<std::unique_ptr<TStatementRunner>(

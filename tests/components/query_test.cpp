@@ -190,6 +190,23 @@ TEST_F(QueryTest, RequestLiveMaxRowCountAndReadOnlyResults) {
   EXPECT_EQ(query_->EngineVersion(), "3.30");
 }
 
+TEST_F(QueryTest, HiddenResultColumnsGetNoFieldAndFieldsKnowTheirOrigin) {
+  query_->SQL().Add("select * from figure");
+  fake_.Script.HiddenFields = {8};  // CMT
+  query_->Open();
+  EXPECT_EQ(query_->FieldCount(), 8);
+  EXPECT_EQ(query_->FindField("CMT"), nullptr);
+  EXPECT_EQ(query_->FieldByName("TNB").Index(), 7);
+  EXPECT_EQ(query_->FieldByName("TNB").AsInteger(), 1);
+  EXPECT_EQ(query_->FieldByName("TNB").Origin(), "F.9");
+
+  TRUDIRATable table;
+  table.SetDatabaseName("kyozai");
+  table.SetTableName("figure");
+  table.Open();
+  EXPECT_EQ(table.FieldByName("PST").Origin(), "figure.PST");
+}
+
 TEST_F(QueryTest, LocateThreeFieldsOnAResultFoundAndNotFound) {
   query_->SQL().Add("select * from figure");
   query_->Open();

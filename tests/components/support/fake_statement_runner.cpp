@@ -75,6 +75,13 @@ class TFakeRunner : public TStatementRunner {
   double ElapsedSeconds() const override { return 0.0; }
   void SetMaxRowCount(int32_t value) override { script_.LastMaxRowCount = value; }
   void SetPasswordCallback(TCursorPasswordCallback) override {}
+  std::string ColumnOrigin(int fieldNo) const override { return "F." + std::to_string(fieldNo); }
+  bool ColumnHidden(int fieldNo) const override {
+    for (int hidden : script_.HiddenFields) {
+      if (hidden == fieldNo) return true;
+    }
+    return false;
+  }
   void SetProgressCallback(std::function<void(int, bool&)>) override {}
 
  private:

@@ -23,6 +23,9 @@ struct FakeScript {
   std::string ResultTable = "figure";
   bool ReadOnlyResult = false;
   int32_t RowsAffected = 0;
+  // Result fields reported hidden (1-based numbers); origins are reported as
+  // "F." + the field number.
+  std::vector<int> HiddenFields;
   // A code raised by Execute (0: none).
   uint16_t FailExecuteWith = 0;
 
