@@ -30,7 +30,8 @@ void TSortOutput::Emit(const uint8_t* record, const uint8_t* key) {
   SetRecordStatus(row, kRecordInUse);
   SetRecordNumberOrLink(row, position);
   SetRecordAutoIncValue(row, position);
-  std::memcpy(lastKey_.data(), key, lastKey_.size());
+  // Without sort fields there is nothing to remember (and no buffer to copy to).
+  if (!lastKey_.empty()) std::memcpy(lastKey_.data(), key, lastKey_.size());
   haveLast_ = true;
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/errors.h"
 #include "engine/locale_services.h"
+#include "storage/file_list.h"
 #include "storage/index_file.h"
 #include "storage/os_process.h"
 #include "storage/record_layout.h"
@@ -266,6 +267,31 @@ TEST_F(ExternalSortTest, MoreRunsThanOneMergeHoldsAreMergedInGroupsFirst) {
   EXPECT_EQ(RunFileCount(), 0u);
   EXPECT_EQ(inCache->Sort(SortBy(*inCache, {"K"})).RunCount, 0);
   EXPECT_EQ(Rows(*external), Rows(*inCache));
+}
+
+TEST_F(ExternalSortTest, MemoryTableUsesMemoryRunFilesAndRemovesThem) {
+  FileOptions memory;
+  memory.InMemory = true;
+  memory.MaxBufferCount = 2;
+  auto file = MakeFile("memory", memory);
+  for (int32_t k : {5, 9, 1, 7, 3, 8, 2}) Insert(*file, k, "", std::nullopt);
+  const size_t listedBefore = GlobalFileList().Count();
+  size_t listedDuringMerge = 0;
+  TSortRequest request = SortBy(*file, {"K"});
+  request.Output.Filter = [&](const uint8_t*) {
+    listedDuringMerge = std::max(listedDuringMerge, GlobalFileList().Count());
+    return true;
+  };
+  const TSortOutcome outcome = file->Sort(request);
+  EXPECT_EQ(outcome.RunCount, 4);
+  EXPECT_EQ(listedDuringMerge, listedBefore + 4);
+  EXPECT_EQ(GlobalFileList().Count(), listedBefore);
+  EXPECT_EQ(RunFileCount(), 0u);
+  std::vector<std::optional<int32_t>> keys;
+  for (const Row& row : Rows(*file)) keys.push_back(row.K);
+  EXPECT_EQ(keys, (std::vector<std::optional<int32_t>>{1, 2, 3, 5, 7, 8, 9}));
+  file->Close();
+  file->Remove();
 }
 
 TEST_F(ExternalSortTest, RunFilesAreNamedFromTheThreadIdInThePrivateDirectory) {

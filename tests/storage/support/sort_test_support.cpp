@@ -42,7 +42,7 @@ std::unique_ptr<TDataFile> TSortTest::MakeFile(const std::string& name, const Fi
   definition.Fields = {storagetest::Field("K", kFieldTypeInteger), storagetest::Field("S", kFieldTypeString, 0, 10),
                        storagetest::Field("V", kFieldTypeInteger)};
   for (size_t i = 0; i < definition.Fields.size(); ++i) definition.Fields[i].FieldNo = static_cast<uint16_t>(i + 1);
-  auto file = std::make_unique<TDataFile>(dir_ + name + ".DAT", false);
+  auto file = std::make_unique<TDataFile>(dir_ + name + ".DAT", options.InMemory);
   file->SetBufferLimits({16384, options.MaxBufferCount});
   file->CreateTable(definition);
   return file;

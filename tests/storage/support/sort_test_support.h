@@ -35,6 +35,8 @@ struct FileOptions {
   // Give each record a unique id (the next auto-increment value); without,
   // every id is 0.
   bool UniqueIds = true;
+  // A memory file of the in-memory directory instead of a disk file.
+  bool InMemory = false;
 };
 
 class TSortTest : public ::testing::Test {
