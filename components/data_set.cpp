@@ -123,6 +123,36 @@ void TDataSet::CreateFields() {
   for (int i = 0; i < fieldDefs_.Count(); ++i) {
     fields_.push_back(std::make_unique<TField>(*this, fieldDefs_[i], i));
   }
+  for (const TFieldDef& def : calcDefs_) {
+    fields_.push_back(std::make_unique<TField>(*this, def, FieldCount()));
+  }
+}
+
+void TDataSet::AddCalculatedField(const std::string& name, TFieldType type, int size) {
+  if (Active()) RaiseDatabaseError(kTableOpen);
+  if (IsBlobFieldType(type)) RaiseDatabaseError(kInvalidFieldValue, name);
+  TFieldDef def;
+  def.Name = name;
+  def.DataType = type;
+  def.Size = size;
+  def.Calculated = true;
+  def.CalcIndex = static_cast<int>(calcDefs_.size());
+  calcDefs_.push_back(def);
+}
+
+void TDataSet::CalculateFields() {
+  if (calcDefs_.empty()) return;
+  ClearCalcFields();
+  if (!OnCalcFields) return;
+  const TDataSetState saved = state_;
+  state_ = TDataSetState::dsCalcFields;
+  try {
+    OnCalcFields(*this);
+  } catch (...) {
+    state_ = saved;
+    throw;
+  }
+  state_ = saved;
 }
 
 TField& TDataSet::Fields(int i) const {
@@ -163,6 +193,12 @@ TFieldValue TDataSet::GetFieldValue(const TField& field) {
 
 void TDataSet::CheckSetField(const TField& field) const {
   CheckActive();
+  // Calculated fields are set by OnCalcFields only, and only they are set
+  // there.
+  if (field.Calculated() != (state_ == TDataSetState::dsCalcFields)) {
+    if (state_ == TDataSetState::dsBrowse && !field.Calculated()) RaiseDatabaseError(kNotEditing);
+    RaiseDatabaseError(kFieldReadOnly, field.FieldName());
+  }
   switch (state_) {
     case TDataSetState::dsEdit:
     case TDataSetState::dsInsert:
@@ -184,7 +220,9 @@ void TDataSet::CheckSetField(const TField& field) const {
 void TDataSet::SetFieldValue(TField& field, const TFieldValue& value) {
   CheckSetField(field);
   InternalSetFieldValue(field, value);
+  if (field.Calculated()) return;
   modified_ = true;
+  if (AutoCalcFields && (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert)) CalculateFields();
   DataEvent(TDataEvent::deFieldChange, &field);
 }
 

@@ -99,6 +99,12 @@ class TDataSet : public TComponent {
   TField& FieldByName(const std::string& name) const;
   TField* FindField(const std::string& name) const;
 
+  // Defines a calculated field, made with the data fields at every open
+  // after them. REQUIRES: a closed dataset and a type with a fixed stored
+  // form (no BLOB types).
+  void AddCalculatedField(const std::string& name, TFieldType type, int size = 0);
+  const std::vector<TFieldDef>& CalculatedFieldDefs() const { return calcDefs_; }
+
   // --- navigation ---
   void First();
   void Last();
@@ -233,6 +239,11 @@ class TDataSet : public TComponent {
   virtual void OpenCompleted() {}
   // Filter changes while open.
   virtual void FilterChanged() {}
+  // Computes the calculated fields of the active record: clears them, then
+  // runs OnCalcFields in the dsCalcFields state. Nothing without calculated
+  // fields.
+  void CalculateFields();
+  virtual void ClearCalcFields() {}
   // Whether OnFilterRecord accepts the active record; runs the callback in
   // dsFilter state. An exception inside it is reported (through
   // ReportFilterError) and the record is accepted.
@@ -274,6 +285,7 @@ class TDataSet : public TComponent {
   TDataSetState state_ = TDataSetState::dsInactive;
   TDataSetState savedState_ = TDataSetState::dsInactive;  // around dsFilter / dsOldValue
   TFieldDefs fieldDefs_;
+  std::vector<TFieldDef> calcDefs_;
   std::vector<std::unique_ptr<TField>> fields_;
   std::vector<TDataSource*> dataSources_;
   bool bof_ = true;

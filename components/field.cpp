@@ -148,7 +148,7 @@ std::string TFieldDefs::UniqueName(const std::string& name) const {
 
 TField::TField(TDataSet& dataSet, const TFieldDef& def, int index)
     : dataSet_(dataSet), fieldName_(def.Name), dataType_(def.DataType), size_(def.Size), fieldNo_(def.FieldNo),
-      index_(index), required_(def.Required) {
+      index_(index), calcIndex_(def.Calculated ? def.CalcIndex : -1), required_(def.Required) {
   FieldTypeToEngineType(dataType_, engineType_, engineSubType_);
 }
 

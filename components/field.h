@@ -57,6 +57,10 @@ struct TFieldDef {
   bool Required = false;     // the engine field is not null
   int FieldNo = 0;           // 1-based engine field number; 0 for a definition not from the engine
   std::string Description;   // the engine field's description, for display labels
+  // A calculated field: no engine column; OnCalcFields sets its value in
+  // the calculated-fields part of the record buffer (CalcIndex-th of them).
+  bool Calculated = false;
+  int CalcIndex = -1;
 };
 
 // The field definitions of a dataset, in field order. Names compare without
@@ -98,6 +102,9 @@ class TField {
   const std::string& Origin() const { return origin_; }
   void SetOrigin(const std::string& origin) { origin_ = origin; }
   bool IsBlob() const { return IsBlobFieldType(dataType_); }
+  // A calculated field (fkCalculated): set only while OnCalcFields runs.
+  bool Calculated() const { return calcIndex_ >= 0; }
+  int CalcIndex() const { return calcIndex_; }
 
   // The engine value of the current record (std::monostate when null).
   TFieldValue Value() const;
@@ -144,6 +151,7 @@ class TField {
   int size_;
   int fieldNo_;
   int index_;
+  int calcIndex_;
   bool readOnly_ = false;
   bool required_ = false;
   std::string displayLabel_;

@@ -53,9 +53,32 @@ void TRUDIRADataSet::MakeFieldDefs() {
   }
 }
 
+void TRUDIRADataSet::LayOutCalcFields() {
+  calcFields_.clear();
+  calcSize_ = 0;
+  for (const TFieldDef& def : CalculatedFieldDefs()) {
+    TFieldDescriptor field;
+    field.FieldName = def.Name;
+    if (!FieldTypeToEngineType(def.DataType, field.FieldType, field.SubType)) {
+      RaiseDatabaseError(kInvalidFieldValue, def.Name);
+    }
+    if (FieldTypeHasSize(field.FieldType)) field.Size = static_cast<uint8_t>(def.Size);
+    if (field.FieldType == kFieldTypeBcd) field.Scale = static_cast<uint8_t>(def.Size);
+    field.Width = FieldDataWidth(field.FieldType, field.Size);
+    field.Offset = static_cast<uint16_t>(calcSize_);
+    calcSize_ += 1u + field.Width;
+    calcFields_.push_back(field);
+  }
+}
+
+void TRUDIRADataSet::ClearCalcFields() {
+  if (calcSize_ > 0) std::memset(active_.CalcFields(), 0, calcSize_);
+}
+
 void TRUDIRADataSet::InternalOpen() {
   cursor_ = CreateCursor();
   try {
+    LayOutCalcFields();
     MakeFieldDefs();
     IndexChanged();
     CompileFilter();
@@ -69,6 +92,11 @@ void TRUDIRADataSet::InternalOpen() {
 void TRUDIRADataSet::OpenCompleted() {
   for (int i = 0; i < FieldCount(); ++i) {
     TField& field = Fields(i);
+    if (field.Calculated()) {
+      const TFieldDescriptor& calc = calcFields_.at(static_cast<size_t>(field.CalcIndex()));
+      field.SetEngineType(calc.FieldType, calc.SubType);
+      continue;
+    }
     const TFieldDescriptor& engineField = EngineField(field);
     field.SetEngineType(engineField.FieldType, engineField.SubType);
     field.SetOrigin(FieldOrigin(engineField));
@@ -97,8 +125,9 @@ void TRUDIRADataSet::IndexChanged() {
   const size_t recordSize = cursor_->RecordSize();
   const size_t bookmarkSize = cursor_->BookmarkSize();
   auto remake = [&](TRecordBuffer& buffer) {
-    TRecordBuffer fresh(recordSize, bookmarkSize, 0);
+    TRecordBuffer fresh(recordSize, bookmarkSize, calcSize_);
     if (!buffer.Empty()) std::memcpy(fresh.Record(), buffer.Record(), std::min(recordSize, buffer.RecordSize()));
+    if (!buffer.Empty() && calcSize_ > 0) std::memcpy(fresh.CalcFields(), buffer.CalcFields(), calcSize_);
     buffer = std::move(fresh);
   };
   remake(active_);
@@ -188,6 +217,7 @@ TGetResult TRUDIRADataSet::FetchFromBlock() {
   ++blockNext_;
   active_.SetBookmarkFlag(kBookmarkBlock);
   active_.SetSequenceNumber(0);
+  CalculateFields();
   return TGetResult::grOK;
 }
 
@@ -212,6 +242,7 @@ TGetResult TRUDIRADataSet::Fetch(TGetMode mode) {
       continue;
     }
     std::swap(active_, fetch_);
+    CalculateFields();
     if (!Filtered() || RecordAccepted()) {
       onActive_ = true;
       return TGetResult::grOK;
@@ -283,6 +314,7 @@ void TRUDIRADataSet::InternalInitRecord(bool copy) {
   }
   active_.SetBookmarkFlag(kBookmarkNone);
   active_.SetSequenceNumber(0);
+  CalculateFields();
   old_ = active_;
 }
 
@@ -348,20 +380,26 @@ bool TRUDIRADataSet::InternalGotoBookmark(const std::vector<uint8_t>& bookmark) 
 // --- field values ---
 
 TFieldValue TRUDIRADataSet::InternalGetFieldValue(const TField& field, bool oldValue) {
-  if (field.FieldNo() <= 0) return std::monostate{};
-  const TRecordBuffer& buffer = oldValue ? old_ : active_;
+  TRecordBuffer& buffer = oldValue ? old_ : active_;
   if (Eof() && Bof() && State() == TDataSetState::dsBrowse) return std::monostate{};
+  if (field.Calculated()) {
+    return ReadFieldValue(buffer.CalcFields(), calcFields_.at(static_cast<size_t>(field.CalcIndex())));
+  }
+  if (field.FieldNo() <= 0) return std::monostate{};
   return ReadFieldValue(buffer.Record(), EngineField(field));
 }
 
 void TRUDIRADataSet::InternalSetFieldValue(TField& field, const TFieldValue& value) {
-  if (field.FieldNo() <= 0) RaiseDatabaseError(kFieldReadOnly, field.FieldName());
-  const TFieldDescriptor& engineField = EngineField(field);
+  const bool calculated = field.Calculated();
+  if (!calculated && field.FieldNo() <= 0) RaiseDatabaseError(kFieldReadOnly, field.FieldName());
+  const TFieldDescriptor& engineField =
+      calculated ? calcFields_.at(static_cast<size_t>(field.CalcIndex())) : EngineField(field);
+  uint8_t* record = calculated ? active_.CalcFields() : active_.Record();
   if (std::holds_alternative<std::monostate>(value)) {
-    StoreFieldNull(active_.Record(), engineField);
+    StoreFieldNull(record, engineField);
     return;
   }
-  if (!StoreFieldValue(active_.Record(), engineField, value, cursor_->Table()->DataFile().Locale())) {
+  if (!StoreFieldValue(record, engineField, value, cursor_->Table()->DataFile().Locale())) {
     RaiseDatabaseError(kInvalidFieldValue, field.FieldName());
   }
 }

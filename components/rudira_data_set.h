@@ -127,6 +127,7 @@ class TRUDIRADataSet : public TDataSet {
   bool IsKeyField(const TField& field) const override;
   void FilterChanged() override;
   void OpenCompleted() override;
+  void ClearCalcFields() override;
 
  private:
   // Reads one record into fetch_, and on success makes it the active one.
@@ -149,6 +150,11 @@ class TRUDIRADataSet : public TDataSet {
   // (always, when not Filtered).
   bool InView(const uint8_t* record);
   std::unique_ptr<TDataSetFilter> filter_;  // Filter compiled, while Filtered and open
+  // The calculated fields' layout in the buffer's calculated-fields part:
+  // one descriptor each, Offset relative to that part.
+  void LayOutCalcFields();
+  std::vector<TFieldDescriptor> calcFields_;
+  size_t calcSize_ = 0;
 
   TDataCursor* cursor_ = nullptr;
   TRecordBuffer active_;        // the record the fields show

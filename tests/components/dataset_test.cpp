@@ -327,6 +327,44 @@ TEST_F(DataSetTest, BlobStreamsWriteAndReadMemoValues) {
   figures_->Cancel();
 }
 
+TEST_F(DataSetTest, CalculatedFieldsAreComputedForEveryRecordShown) {
+  figures_->Close();
+  figures_->AddCalculatedField("Label", TFieldType::ftString, 20);
+  figures_->AddCalculatedField("Twice", TFieldType::ftInteger);
+  int calls = 0;
+  std::string refused;
+  figures_->OnCalcFields = [&](TDataSet& dataSet) {
+    ++calls;
+    EXPECT_EQ(dataSet.State(), TDataSetState::dsCalcFields);
+    dataSet.FieldByName("Label").SetAsString(dataSet.FieldByName("MNB").AsString() + "-" +
+                                             dataSet.FieldByName("TNB").AsString());
+    dataSet.FieldByName("Twice").SetAsInteger(2 * dataSet.FieldByName("PST").AsInteger());
+    refused = MessageOf([&] { dataSet.FieldByName("TNB").SetAsInteger(0); });
+  };
+  figures_->Open();
+  ASSERT_EQ(figures_->FieldCount(), 11);
+  EXPECT_TRUE(figures_->FieldByName("Label").Calculated());
+  EXPECT_EQ(Walk(*figures_, "Label"), (Calls{"1-1", "1-2", "1-3", "2-1", "2-2", "3-1"}));
+  EXPECT_EQ(refused, "Field TNB cannot be modified.");
+  figures_->SetRecNo(3);
+  EXPECT_EQ(figures_->FieldByName("Twice").AsInteger(), 144);
+  EXPECT_EQ(MessageOf([&] { figures_->FieldByName("Label").SetAsString("x"); }), "Field Label cannot be modified.");
+
+  // With AutoCalcFields a change in an edit recomputes them at once.
+  figures_->Edit();
+  figures_->FieldByName("TNB").SetAsInteger(30);
+  EXPECT_EQ(figures_->FieldByName("Label").AsString(), "1-30");
+  figures_->AutoCalcFields = false;
+  calls = 0;
+  figures_->FieldByName("PST").SetAsInteger(1);
+  EXPECT_EQ(calls, 0);
+  EXPECT_EQ(figures_->FieldByName("Twice").AsInteger(), 144);
+  figures_->Cancel();
+  EXPECT_EQ(figures_->FieldByName("Label").AsString(), "1-3");
+  EXPECT_EQ(MessageOf([&] { figures_->AddCalculatedField("More", TFieldType::ftInteger); }),
+            "Cannot perform this operation on an open dataset.");
+}
+
 TEST_F(DataSetTest, MemoFieldsReadAndWriteAsText) {
   figures_->SetRecNo(2);
   figures_->Edit();
