@@ -8,6 +8,7 @@
 // changed indexes rebuilt; names and descriptions change in place.
 #include <algorithm>
 #include <cctype>
+#include <set>
 
 #include "engine/data_cursor.h"
 #include "engine/error_codes.h"
@@ -16,6 +17,7 @@
 #include "engine/restructure_steps.h"
 #include "engine/table_definition_check.h"
 #include "storage/data_header.h"
+#include "storage/field_definitions.h"
 #include "storage/index_header.h"
 
 namespace rudira {
@@ -212,7 +214,26 @@ void TDataCursor::StoreDefinition(const TRestructureDefinition& definition) {
   TDataFile& data = table_->DataFile();
   TIndexFile& index = table_->IndexFile();
   const auto& fields = data.Fields();
-  for (size_t i = 0; i < definition.Fields.size() && i < fields.size(); ++i) {
+  const size_t fieldCount = std::min(definition.Fields.size(), fields.size());
+  // Names may trade places (A and B swapped): the renamed fields first take
+  // names that no field has or will have, so that no step sees a duplicate.
+  std::set<std::string> taken;
+  for (size_t i = 0; i < fieldCount; ++i) {
+    taken.insert(FieldNameKey(fields[i].FieldName));
+    taken.insert(FieldNameKey(definition.Fields[i].FieldName));
+  }
+  int spare = 0;
+  for (size_t i = 0; i < fieldCount; ++i) {
+    const TFieldDescriptor old = fields[i];
+    if (old.FieldName == definition.Fields[i].FieldName) continue;
+    std::string interim;
+    do {
+      interim = "_" + std::to_string(++spare);
+    } while (taken.count(FieldNameKey(interim)) != 0);
+    data.UpdateFieldAttributes(i, interim, old.FieldDescription, old.Required != 0, old.MinValue, old.MaxValue,
+                               old.DefaultValue);
+  }
+  for (size_t i = 0; i < fieldCount; ++i) {
     const TFieldDescriptor& fresh = definition.Fields[i];
     const TFieldDescriptor& old = fields[i];
     if (fresh.FieldName == old.FieldName && fresh.FieldDescription == old.FieldDescription &&

@@ -58,6 +58,20 @@ TEST_F(RestructureTableTest, RenamingAFieldRewritesNoRecordAndRebuildsNoIndex) {
   EXPECT_EQ(std::get<int16_t>(Get(*cursor, GoTo(*cursor, 2), "YEARS")), 40);
 }
 
+TEST_F(RestructureTableTest, FieldsCanTradeNamesInPlace) {
+  CreateP({{1, 30, "a"}});
+  const std::vector<char> records = RecordBytes("p");
+  TRestructureDefinition definition = DefinitionOf("p");
+  std::swap(definition.Fields[1].FieldName, definition.Fields[2].FieldName);
+  Restructure("p", definition);
+  EXPECT_EQ(RecordBytes("p"), records);
+  auto cursor = Open("p");
+  EXPECT_EQ(cursor->Field(2).FieldName, "NOTE");
+  EXPECT_EQ(cursor->Field(3).FieldName, "AGE");
+  // The names follow the positions; the values stay where they were.
+  EXPECT_EQ(TextOf(*cursor, GoTo(*cursor, 1), "AGE"), "a");
+}
+
 TEST_F(RestructureTableTest, NewMinimumForcesAFullCopyAndDropsRecordsBelowIt) {
   CreateP({{1, 30, "a"}, {2, 10, "b"}, {3, 50, "c"}, {4, 5, "d"}});
   TRestructureDefinition definition = DefinitionOf("p");
