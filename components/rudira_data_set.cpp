@@ -117,7 +117,7 @@ void TRUDIRADataSet::InternalClose() {
     cursor_ = nullptr;
     DestroyCursor();
   }
-  active_ = fetch_ = old_ = saved_ = TRecordBuffer();
+  active_ = fetch_ = old_ = saved_ = key_ = TRecordBuffer();
 }
 
 void TRUDIRADataSet::IndexChanged() {
@@ -134,6 +134,7 @@ void TRUDIRADataSet::IndexChanged() {
   remake(fetch_);
   remake(old_);
   remake(saved_);
+  remake(key_);
   onActive_ = false;
   if (Active() && !(Eof() && Bof())) {
     // The position is kept by the cursor across the change of order.
@@ -380,6 +381,9 @@ bool TRUDIRADataSet::InternalGotoBookmark(const std::vector<uint8_t>& bookmark) 
 // --- field values ---
 
 TFieldValue TRUDIRADataSet::InternalGetFieldValue(const TField& field, bool oldValue) {
+  if (State() == TDataSetState::dsSetKey && !field.Calculated()) {
+    return field.FieldNo() > 0 ? ReadFieldValue(key_.Record(), EngineField(field)) : TFieldValue();
+  }
   TRecordBuffer& buffer = oldValue ? old_ : active_;
   if (Eof() && Bof() && State() == TDataSetState::dsBrowse) return std::monostate{};
   if (field.Calculated()) {
@@ -394,7 +398,8 @@ void TRUDIRADataSet::InternalSetFieldValue(TField& field, const TFieldValue& val
   if (!calculated && field.FieldNo() <= 0) RaiseDatabaseError(kFieldReadOnly, field.FieldName());
   const TFieldDescriptor& engineField =
       calculated ? calcFields_.at(static_cast<size_t>(field.CalcIndex())) : EngineField(field);
-  uint8_t* record = calculated ? active_.CalcFields() : active_.Record();
+  uint8_t* record = calculated ? active_.CalcFields()
+                   : State() == TDataSetState::dsSetKey ? key_.Record() : active_.Record();
   if (std::holds_alternative<std::monostate>(value)) {
     StoreFieldNull(record, engineField);
     return;
@@ -458,6 +463,26 @@ std::unique_ptr<TRUDIRABlobStream> TRUDIRADataSet::CreateBlobStream(TField& fiel
 void TRUDIRADataSet::SetBlockReadSize(int value) {
   if (Active() && (blockCount_ > 0 || blockAtEnd_)) InternalSetToRecord();
   TDataSet::SetBlockReadSize(value);
+}
+
+// --- key searches ---
+
+bool TRUDIRADataSet::SeekKey(const uint8_t* keyRecord, int fieldCount, bool nearest) {
+  InternalSetToRecord();
+  std::unique_ptr<TDataCursor> search = cursor_->CloneCursor();
+  std::vector<uint8_t> found(search->RecordSize());
+  const bool hit = search->Find(keyRecord, false, found.data(), fieldCount, 0, nearest);
+  if (!hit && !(nearest && !search->AtEnd())) return false;
+  Fire(BeforeScroll, *this);
+  DropBlock();
+  if (cursor_->SetToCursor(*search) != 0 || Fetch(TGetMode::gmCurrent) != TGetResult::grOK) {
+    InternalSetToRecord();
+    return false;
+  }
+  SetFlags(false, false);
+  DataEvent(TDataEvent::deDataSetChange);
+  Fire(AfterScroll, *this);
+  return true;
 }
 
 // --- Locate and Lookup ---

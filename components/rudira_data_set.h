@@ -98,6 +98,14 @@ class TRUDIRADataSet : public TDataSet {
   virtual bool FieldHidden(const TFieldDescriptor& field) const { (void)field; return false; }
   // Whether the fields may be modified (ReadOnly of a query or table).
   virtual bool ComponentReadOnly() const { return false; }
+  // The key buffer that fields write in the set-key state (a record of the
+  // cursor's layout).
+  TRecordBuffer& KeyBuffer() { return key_; }
+  // Searches the current index for the key record's first fieldCount index
+  // fields (nearest: the first record not below it); on a hit (or with
+  // nearest, any record reached) the dataset moves there with the scroll
+  // events and true is returned; otherwise it stays and returns false.
+  bool SeekKey(const uint8_t* keyRecord, int fieldCount, bool nearest);
   // Called after the cursor's order changed (bookmark sizes follow).
   void IndexChanged();
   // Whether the current index compares strings without regard to case.
@@ -161,6 +169,7 @@ class TRUDIRADataSet : public TDataSet {
   TRecordBuffer fetch_;         // a read in progress
   TRecordBuffer old_;           // the record as it was when the edit began
   TRecordBuffer saved_;         // the record left by an insert
+  TRecordBuffer key_;           // key values of the set-key state
   bool onActive_ = false;       // the cursor stands on the active record
   std::vector<uint8_t> block_;  // records of the last block read
   int32_t blockCount_ = 0;      // records in block_

@@ -300,6 +300,76 @@ void TRUDIRATable::MasterChanged() {
   SetRange(values, values);
 }
 
+// --- key searches ---
+
+void TRUDIRATable::BeginKey(bool clear) {
+  CheckBrowseMode();
+  if (clear) {
+    std::fill(KeyBuffer().Record(), KeyBuffer().Record() + ownCursor_->RecordSize(), uint8_t{0});
+    keyFieldCount_ = 0;
+  }
+  SetState(TDataSetState::dsSetKey);
+  DataEvent(TDataEvent::deDataSetChange);
+}
+
+void TRUDIRATable::SetKey() { BeginKey(true); }
+void TRUDIRATable::EditKey() { BeginKey(false); }
+
+bool TRUDIRATable::EndKey(bool nearest) {
+  if (State() != TDataSetState::dsSetKey) RaiseDatabaseError(kNotEditing);
+  SetState(TDataSetState::dsBrowse);
+  DataEvent(TDataEvent::deDataSetChange);
+  // The key reaches as far as the last index field that was given a value.
+  int count = keyFieldCount_;
+  const std::vector<uint16_t>& numbers = ownCursor_->IndexFieldNumbers();
+  if (count == 0) {
+    for (size_t i = 0; i < numbers.size(); ++i) {
+      if (!IsFieldNull(KeyBuffer().Record(), ownCursor_->Field(numbers[i]))) count = static_cast<int>(i + 1);
+    }
+  }
+  if (count == 0) count = static_cast<int>(numbers.size());
+  return SeekKey(KeyBuffer().Record(), count, nearest);
+}
+
+bool TRUDIRATable::GotoKey() { return EndKey(false); }
+void TRUDIRATable::GotoNearest() { EndKey(true); }
+
+void TRUDIRATable::AssignKeyValues(const std::vector<TFieldValue>& values) {
+  const std::vector<uint16_t>& numbers = ownCursor_->IndexFieldNumbers();
+  for (size_t i = 0; i < values.size(); ++i) {
+    if (i >= numbers.size()) RaiseDatabaseError(kFieldIndexError);
+    TField* field = nullptr;
+    for (int f = 0; f < FieldCount(); ++f) {
+      if (Fields(f).FieldNo() == numbers[i]) field = &Fields(f);
+    }
+    if (field == nullptr) RaiseDatabaseError(kIndexFieldMissing, ownCursor_->Field(numbers[i]).FieldName);
+    field->SetValue(field->Coerce(values[i]));
+  }
+  keyFieldCount_ = static_cast<int>(values.size());
+}
+
+bool TRUDIRATable::FindKey(const std::vector<TFieldValue>& values) {
+  SetKey();
+  try {
+    AssignKeyValues(values);
+  } catch (...) {
+    SetState(TDataSetState::dsBrowse);
+    throw;
+  }
+  return GotoKey();
+}
+
+void TRUDIRATable::FindNearest(const std::vector<TFieldValue>& values) {
+  SetKey();
+  try {
+    AssignKeyValues(values);
+  } catch (...) {
+    SetState(TDataSetState::dsBrowse);
+    throw;
+  }
+  GotoNearest();
+}
+
 // --- create and delete ---
 
 void TRUDIRATable::CreateTable() {

@@ -89,6 +89,20 @@ class TRUDIRATable : public TRUDIRADBDataSet {
   void SetMasterFields(const std::string& fields);
   TDataSource* MasterDataSource() const override { return masterLink_.DataSource(); }
 
+  // Key searches on the current index. SetKey clears the key values and
+  // enters the set-key state, EditKey keeps them; fields of the current
+  // index are then set; GotoKey (GotoNearest) searches for them and returns
+  // to browse state. FindKey (FindNearest) do all of it with values for the
+  // leading index fields in order: a value beyond the index's fields fails
+  // with "Field index out of range.", an index field without a field object
+  // with "Cannot access index field %s.".
+  void SetKey();
+  void EditKey();
+  bool GotoKey();
+  void GotoNearest();
+  bool FindKey(const std::vector<TFieldValue>& values);
+  void FindNearest(const std::vector<TFieldValue>& values);
+
   void CreateTable();
   void DeleteTable();
 
@@ -125,6 +139,11 @@ class TRUDIRATable : public TRUDIRADBDataSet {
   // A record carrying `values` in the leading fields of the current index.
   std::vector<uint8_t> KeyRecord(const std::vector<TFieldValue>& values, int& fieldCount);
 
+  void BeginKey(bool clear);
+  bool EndKey(bool nearest);
+  void AssignKeyValues(const std::vector<TFieldValue>& values);
+
+  int keyFieldCount_ = 0;  // index fields given in the set-key state
   std::string tableName_;
   bool exclusive_ = false;
   bool readOnly_ = false;

@@ -246,6 +246,40 @@ TEST_F(TableTest, IndexFieldNamesSelectsAnIndexAndKeepsTheCurrentRecord) {
   EXPECT_EQ(CodeOfEngine([&] { figures_->SetIndexName("Missing"); }), 10022);
 }
 
+TEST_F(TableTest, KeySearchesOnTheCurrentIndex) {
+  CreateContentsTable();
+  TRUDIRATable contents;
+  contents.SetDatabaseName("kyozai");
+  contents.SetTableName("mokuji");
+  contents.Open();
+  for (const auto& [mnb, itm] : {std::pair{5, "ヨセ"}, std::pair{1, "星の定石"}, std::pair{2, "小目の定石"}}) {
+    AppendContents(contents, mnb, itm);
+  }
+  EXPECT_TRUE(contents.FindKey({int32_t{2}}));
+  EXPECT_EQ(contents.FieldByName("ITM").AsString(), "小目の定石");
+  EXPECT_EQ(contents.State(), TDataSetState::dsBrowse);
+  EXPECT_FALSE(contents.FindKey({int32_t{3}}));
+  EXPECT_EQ(contents.FieldByName("MNB").AsInteger(), 2);
+  contents.FindNearest({int32_t{3}});
+  EXPECT_EQ(contents.FieldByName("MNB").AsInteger(), 5);
+
+  contents.SetKey();
+  EXPECT_EQ(contents.State(), TDataSetState::dsSetKey);
+  EXPECT_TRUE(contents.FieldByName("MNB").IsNull());
+  contents.FieldByName("MNB").SetAsInteger(1);
+  EXPECT_EQ(MessageOf([&] { contents.FieldByName("ITM").SetAsString("x"); }), "Field ITM is not in the current index.");
+  EXPECT_TRUE(contents.GotoKey());
+  EXPECT_EQ(contents.FieldByName("ITM").AsString(), "星の定石");
+  EXPECT_EQ(MessageOf([&] { contents.FindKey({int32_t{1}, std::string("x")}); }), "Field index out of range.");
+  EXPECT_EQ(contents.State(), TDataSetState::dsBrowse);
+
+  // The case-insensitive index on ITM.
+  contents.SetIndexName("ITM");
+  EXPECT_EQ(Walk(contents, "MNB"), (std::vector<std::string>{"5", "2", "1"}));  // UTF-8 byte order
+  EXPECT_TRUE(contents.FindKey({std::string("ヨセ")}));
+  EXPECT_EQ(contents.FieldByName("MNB").AsInteger(), 5);
+}
+
 TEST_F(TableTest, FieldRulesAndMessages) {
   figures_->First();
   EXPECT_EQ(MessageOf([&] { figures_->FieldByName("TNB").SetAsInteger(1); }), "Table is not in edit or insert mode.");
