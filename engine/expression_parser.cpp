@@ -404,6 +404,7 @@ TExpTokenPtr TExpressionParser::ParsePrimary() {
         if (owner_) owner_->RegisterParameter(*node);
         return node;
       }
+      if (SymbolIs('?')) RaiseError("Parameters are not allowed in " + context_);
       break;
     case TokenKind::kEnd:
       break;

@@ -137,7 +137,7 @@ TEST(ExpressionParserTest, SyntaxErrorsRaiseTheFilterCodeWithExactTexts) {
       {"FOO(1) = 1", 0, "Unknown or unexpected function 'FOO' found in filter expression"},
       {"A = )", 0, "Unknown or unexpected symbol ')' found in filter expression"},
       {"A = 1 2", 0, "Unknown or unexpected symbol '2' found in filter expression"},
-      {"A = ?", kFilterPermissions, "Unknown or unexpected symbol '?' found in filter expression"},
+      {"A = ?", kFilterPermissions, "Parameters are not allowed in filter expression"},
       {"UPPER A", 0, "Left parentheses expected after UPPER keyword, instead found 'A' in filter expression"},
       {"SUBSTRING(A 1)", 0,
        "FROM keyword expected after first SUBSTRING function argument, instead found '1' in filter expression"},
