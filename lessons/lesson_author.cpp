@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <set>
 #include <string>
 
 #include "board/history.h"
@@ -169,16 +170,51 @@ void LessonAuthor::DeleteBasicFigure() {
   if (HasRows(figures_)) RenumberFigures(figures_);
   const int start = figures_.Active() ? FindFigureStart(figures_, letter) : 0;
   if (start != 0) {
-    figures_.Delete();
+    std::set<int> removed;
+    DeleteRowNoting(removed);
     // After the last row is deleted the new last row is current; its
     // smaller TNB ends the run.
     while (!figures_.IsEmpty() && figures_.FieldInt(kFigureTNB) > start &&
            figures_.FieldInt(kFigureBTO) != kBasicFigureStart) {
-      figures_.Delete();
+      DeleteRowNoting(removed);
     }
+    DeleteOrphanedRuns(removed);
   }
   rules_.ClearBoard();
   if (start == 0) view_.SetStatusText(0, kNoSuchFigure);
+}
+
+void LessonAuthor::DeleteRowNoting(std::set<int>& removed) {
+  const int branch = figures_.FieldInt(kFigureBFR);
+  if (branch > 0) removed.insert(branch);
+  figures_.Delete();
+}
+
+void LessonAuthor::DeleteOrphanedRuns(std::set<int>& removed) {
+  // Each pass deletes one run and starts again from the first row, since
+  // the run's own branch number may orphan runs stored before it.
+  for (bool deleted = true; deleted;) {
+    deleted = false;
+    figures_.First();
+    while (!figures_.IsEmpty() && !figures_.Eof()) {
+      const int from = figures_.FieldInt(kFigureBTO);
+      if (from == 0 || from == kBasicFigureStart || removed.count(from) == 0) {
+        figures_.Next();
+        continue;
+      }
+      for (;;) {
+        const int tnb = figures_.FieldInt(kFigureTNB);
+        const int branch = figures_.FieldInt(kFigureBFR);
+        DeleteRowNoting(removed);
+        if (branch > 0 || figures_.IsEmpty()) break;
+        // Past the table's last row the new last row, with a smaller TNB, is
+        // current; a row that begins a run ends a run without branch row.
+        if (figures_.FieldInt(kFigureTNB) < tnb || figures_.FieldInt(kFigureBTO) != 0) break;
+      }
+      deleted = true;
+      break;
+    }
+  }
 }
 
 // --- Sequences -------------------------------------------------------------------------

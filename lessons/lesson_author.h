@@ -25,6 +25,7 @@
 #ifndef MOMIRO_LESSONS_LESSON_AUTHOR_H_
 #define MOMIRO_LESSONS_LESSON_AUTHOR_H_
 
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -102,7 +103,8 @@ class LessonAuthor {
   // "登録しました。" shown. The current row is the figure's branch row.
   void StoreBasicFigure();
   // Deletes the basic figure of the box's letter and every row after it up
-  // to the next basic figure (the sequences stored directly after it), then
+  // to the next basic figure (the sequences stored directly after it), and
+  // the runs stored elsewhere that continue the deleted branch rows; then
   // clears the board. A letter without a figure deletes nothing and shows
   // "この図はありません。".
   void DeleteBasicFigure();
@@ -138,6 +140,13 @@ class LessonAuthor {
   // current, so that TNB gives positions also for rows appended since the
   // last opening.
   void RenumberKeepingRow();
+  // Deletes the current row; a branch number it carries joins removed.
+  void DeleteRowNoting(std::set<int>& removed);
+  // Deletes every run whose first row continues a branch number in removed,
+  // and in turn the runs continuing those, wherever they are stored: they
+  // could never be reached again, and once such a number is handed out anew
+  // they would follow an unrelated row.
+  void DeleteOrphanedRuns(std::set<int>& removed);
   // Draws the basic figure from its first row (the current row) to its
   // branch row or a row with point 0.
   void DrawBasicFigure();

@@ -84,6 +84,30 @@ TEST_F(AuthoringRowsTest, DeletingABasicFigureRemovesItAndTheRowsUpToTheNextFigu
   }
 }
 
+TEST_F(AuthoringRowsTest, DeletingABasicFigureTakesTheRunsStoredElsewhereThatContinueIt) {
+  // After 図Ｂ: a sequence from 図Ａ's branch 1 with a continuation of its
+  // own, and one from 図Ｂ's branch 5.
+  db.AddFigureRow(101, 1, 1, P(12, 12), 6, 1, 0);   // 11
+  db.AddFigureRow(101, 2, 2, P(12, 13), 0, 6, 0);   // 12
+  db.AddFigureRow(101, 3, 1, P(12, 14), 7, 0, 0);   // 13
+  db.AddFigureRow(101, 1, 2, P(13, 13), 8, 5, 0);   // 14
+  db.AddFigureRow(101, 4, 2, P(14, 14), 9, 7, 0);   // 15, continuing 13
+  ShowEntry(100);
+  const std::vector<StoredRow> before = Rows(101);
+  window.itemIndex = 0;
+  author.CuteButton3Click();
+  EXPECT_EQ(Rows(101), Without(before, {1, 2, 3, 4, 5, 6, 7, 8, 9, 11, 12, 13, 15}));
+
+  // 図Ｂ alone now; the freed numbers go to new rows without old followers.
+  ShowEntry(100);
+  window.itemIndex = 1;
+  player.ComboBox1Click();
+  Author(P(0, 0));
+  author.CuteButton8Click();
+  EXPECT_EQ(Rows(101).back().bfr, 1);
+  EXPECT_EQ(ClassifyNext(figures, board), kNothingContinues);
+}
+
 TEST_F(AuthoringRowsTest, DeletingABasicFigureTakesSequencesStoredSinceTheOpening) {
   ShowEntry(500);
   Author(P(7, 7), MouseButton::Right);
