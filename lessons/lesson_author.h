@@ -9,13 +9,15 @@
 // (RUDIRAQuery2), whose current row is the lesson position; the structure of
 // the rows is the one of lessons/lesson_tables.h.
 //
-// A recorded entry (move list and move texts at the same index):
+// A recorded entry (move list and move texts at the same index); code is
+// TextKind * 1000 + TextColour * 100, the display code is code div 100,
+// number is the move number (+1: MoveNumber + 1) and "-" leaves Cells as it is:
 //
 //   click                  colour             Cells    number   code field   text
 //   stone (Edit3 empty)    1 left, 2 other    colour   +1       0            empty
-//   text, kind 1 "石上"    1 left, 2 other    colour   0        kind*1000    Edit3
-//   text, kind 2 "背景"    3                  -        0          + colour   Edit3
-//   text, kind 3 "直接"    0                  -        0          * 100      Edit3
+//   text, kind 1 "石上"    1 left, 2 other    colour   0        code         Edit3
+//   text, kind 2 "背景"    3                  -        0        code         Edit3
+//   text, kind 3 "直接"    0                  -        0        code         Edit3
 //
 // Nothing is owned: the rules, view, windows and queries outlive the author.
 // Like every handler the routines catch nothing: engine errors, lesson-data
