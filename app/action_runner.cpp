@@ -38,11 +38,15 @@ void SendClick(QWidget* widget, Qt::MouseButton button, Qt::KeyboardModifiers mo
 
 }  // namespace
 
-void EnterScriptedMode(QTextStream& out) {
+void EnterScriptedDialogs(QTextStream& out) {
   TUserDialogs::SetScripted([&out](const QString& text) {
     out << "message: " << text << "\n";
     out.flush();
   });
+}
+
+void EnterScriptedMode(QTextStream& out) {
+  EnterScriptedDialogs(out);
   TStatusPanels::SetObserver([&out](int panel, const QString& text) {
     if (panel == 2) return;  // the clock
     out << "status" << panel << ": " << text << "\n";

@@ -46,6 +46,10 @@ class TActionRunner {
   QWidget* mainWindow_;
 };
 
+// Puts the message boxes into the scripted mode, printing to out: used
+// before the windows are made, so that a message of the start-up (no lesson
+// database) never blocks a run without a user.
+void EnterScriptedDialogs(QTextStream& out);
 // Puts the message boxes and status panels into the scripted mode, printing
 // to out.
 void EnterScriptedMode(QTextStream& out);

@@ -23,6 +23,7 @@
 #include "app/small_board_window.h"
 #include "app/termination.h"
 #include "board/board_state.h"
+#include "lessons/data_module.h"
 
 namespace {
 
@@ -73,13 +74,19 @@ int main(int argc, char** argv) {
   // Sessions ask this dialog when an encrypted table needs a password.
   momiro::InstallPasswordDialog();
 
+  // Without a user nothing may block, not even a message of the start-up.
+  QTextStream out(stdout);
+  if (scripted) momiro::EnterScriptedDialogs(out);
+
   // The one board state of the run, shared by the board windows.
   momiro::BoardState board;
-  // Placeholder until the lesson tables are in: the data module TDataModule1
-  // with its query components is created here, before the windows.
-  momiro::TForm2 form2(board);
-  momiro::TSmallBoardWindow form3(board, 13);
-  momiro::TSmallBoardWindow form4(board, 9);
+  // The data module comes first and goes last: the windows show and play
+  // its queries. The lesson database "kyozai" is the directory kyozai under
+  // the current directory.
+  momiro::TDataModule1 dataModule1;
+  momiro::TForm2 form2(board, momiro::LessonDataOf(dataModule1));
+  momiro::TSmallBoardWindow form3(board, 13, &dataModule1.Figures());
+  momiro::TSmallBoardWindow form4(board, 9, &dataModule1.Figures());
   form2.SetSmallWindows(&form3, &form4);
 
   if (!options.screenshot.empty()) {
@@ -99,7 +106,6 @@ int main(int argc, char** argv) {
       return 1;
     }
     const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
-    QTextStream out(stdout);
     momiro::EnterScriptedMode(out);
     form2.show();
     QApplication::processEvents();

@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QCloseEvent>
+#include <cassert>
 
 #include "app/error_guard.h"
 #include "app/help_viewer.h"
@@ -14,6 +15,7 @@
 #include "app/termination.h"
 #include "app/user_dialogs.h"
 #include "board/point_geometry.h"
+#include "lessons/data_module.h"
 
 namespace momiro {
 namespace {
@@ -29,16 +31,20 @@ QFont UiFont(int pixels = 12) {
   return font;
 }
 
-// The 26 figure letters 図Ａ ... 図Ｚ (full-width capitals).
-QStringList FigureLetterItems() {
-  QStringList items;
-  for (char16_t letter = u'Ａ'; letter <= u'Ｚ'; ++letter) {
-    items << U("図") + QString(QChar(letter));
+// DBGrid2's columns: the fields of a figure row under their own names.
+std::vector<GridColumn> FigureColumns() {
+  std::vector<GridColumn> columns;
+  for (const char* name : {"MNB", "TES", "COL", "PST", "BFR", "BTO", "DTX", "TNB", "CMT"}) {
+    columns.push_back({name, QString::fromLatin1(name)});
   }
-  return items;
+  return columns;
 }
 
 }  // namespace
+
+LessonData LessonDataOf(TDataModule1& module) {
+  return {&module.Queries(), &module.DataSource1, &module.DataSource2};
+}
 
 template <typename Signal, typename Sender>
 void TForm2::Wire(Sender* sender, Signal signal, std::function<void()> handler) {
@@ -54,8 +60,14 @@ std::unique_ptr<TBoardCells> TForm2::CreateBoardCells(QMainWindow* window) {
   return std::make_unique<TBoardCells>(client, MainBoardGeometry());
 }
 
-TForm2::TForm2(BoardState& board, QWidget* parent)
-    : QMainWindow(parent), board_(board), cells_(CreateBoardCells(this)), main_(board, *cells_) {
+TForm2::TForm2(BoardState& board, LessonData lessons, QWidget* parent)
+    : QMainWindow(parent),
+      board_(board),
+      cells_(CreateBoardCells(this)),
+      main_(board, *cells_),
+      lessons_(lessons),
+      grid1Model_({{"ITM", QString::fromUtf8("目次")}}),
+      grid2Model_(FigureColumns()) {
   setObjectName("TForm2");
   setWindowTitle(U(kProgramTitle));
   setFixedSize(kClientWidth, kWindowHeight);
@@ -84,6 +96,19 @@ TForm2::TForm2(BoardState& board, QWidget* parent)
   Wire(timer1_, &QTimer::timeout, [this] { Timer1Timer(); });
   timer1_->start();
 
+  if (lessons_.queries != nullptr) {
+    LessonQueries& queries = *lessons_.queries;
+    figureRows_ = std::make_unique<QueryFigureRows>(queries.figures);
+    player_ = std::make_unique<FigurePlayer>(main_, *cells_, *this, queries.contents, queries.figures);
+    hooks_ = std::make_unique<LessonBoardHooks>(*player_);
+    store_ = std::make_unique<AdjournedGameStore>(main_, *cells_, queries.figures);
+    main_.SetFigureRows(figureRows_.get());
+    main_.SetHooks(hooks_.get());
+    main_.SetAdjournedGames(store_.get());
+  }
+  grid1Model_.SetDataSource(lessons_.contentsSource);
+  grid2Model_.SetDataSource(lessons_.figureSource);
+
   FormCreate();
   Timer1Timer();
   // Centred on the screen.
@@ -106,9 +131,10 @@ void TForm2::FormCreate() {
   board_.PointCount = kMaxPoints;
   main_.SelectPlayModeButton(kPlayFree);
   ShowViewLayout();
-  // Placeholder until the lesson tables are in: opening the contents query
-  // ("Where MNB >= 0"), taking the first entry's MNB as ContentsNumber and
-  // opening its figure rows belong here.
+  // The contents "Where MNB >= 0", ContentsNumber := the first entry's MNB,
+  // and its figure rows. Without a kyozai the engine's message is shown and
+  // the contents list stays empty.
+  if (lessons_.queries != nullptr) Guarded(this, [this] { OpenLessons(*lessons_.queries, board_); });
 }
 
 TCuteButton* TForm2::AddButton(QWidget* client, int number, const char* caption, int left,
@@ -149,10 +175,25 @@ void TForm2::CreateControls(QWidget* client) {
   dbGrid2_ = new QTableView(client);
   dbGrid2_->setObjectName("DBGrid2");
   dbGrid2_->setGeometry(550, 136, 266, 140);
+  dbGrid1_->setModel(&grid1Model_);
+  dbGrid2_->setModel(&grid2Model_);
+  dbGrid1_->horizontalHeader()->setStretchLastSection(true);
   for (QTableView* grid : {dbGrid1_, dbGrid2_}) {
     grid->setFont(UiFont());
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grid->setSelectionMode(QAbstractItemView::SingleSelection);
+    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->verticalHeader()->setDefaultSectionSize(18);
+  }
+  // The grid's highlighted row follows the dataset's current record.
+  for (auto [grid, model] : {std::pair{dbGrid1_, &grid1Model_}, std::pair{dbGrid2_, &grid2Model_}}) {
+    connect(model, &TDataGridModel::CurrentRowChanged, grid, [grid = grid](int row) {
+      if (row < 0) {
+        grid->clearSelection();
+      } else {
+        grid->selectRow(row);
+      }
+    });
   }
 
   AddButton(client, 1, "入門", 776, 512, 48);
@@ -174,9 +215,8 @@ void TForm2::CreateControls(QWidget* client) {
   comboBox1_->setObjectName("ComboBox1");
   comboBox1_->setFont(UiFont());
   comboBox1_->setGeometry(730, 376, 86, 22);
-  comboBox1_->addItems(FigureLetterItems());
-  comboBox1_->addItem(QString());  // the empty 27th item
-  comboBox1_->setPlaceholderText(U("図選択"));
+  for (const char* item : kFigureItems) comboBox1_->addItem(U(item));
+  comboBox1_->setPlaceholderText(U(kFigureBoxPrompt));
   comboBox1_->setCurrentIndex(-1);
 
   groupBox1_ = new QGroupBox(client);
@@ -229,9 +269,30 @@ void TForm2::CreateControls(QWidget* client) {
   for (int mode : {kPlayAlternate, kPlayFree, kPlayEndOfGame}) {
     Wire(radios_[mode], &QAbstractButton::clicked, [this, mode] { main_.SelectPlayModeButton(mode); });
   }
-  // Placeholders until the lesson player and authoring are in: CuteButton2,
-  // 3, 4, 5, 8, 9, 10, 11, 13, 14, 15, ComboBox1, the grids' clicks and the
-  // text-style buttons RadioButton5 ... RadioButton10 have no handler yet.
+  // A click on a grid row makes it the query's current record, then the
+  // handler runs on it.
+  auto gridClick = [this](QTableView* grid, TDataGridModel* model, void (TForm2::*handler)(),
+                          auto signal) {
+    connect(grid, signal, this, [this, model, handler](const QModelIndex& index) {
+      Guarded(this, [&] {
+        if (model->MoveToRow(index.row())) (this->*handler)();
+      });
+    });
+  };
+  gridClick(dbGrid1_, &grid1Model_, &TForm2::DBGrid1CellClick, &QAbstractItemView::clicked);
+  gridClick(dbGrid1_, &grid1Model_, &TForm2::DBGrid1DblClick, &QAbstractItemView::doubleClicked);
+  gridClick(dbGrid2_, &grid2Model_, &TForm2::DBGrid2CellClick, &QAbstractItemView::clicked);
+  // ComboBox1Click runs on the user's choice of an item, not when the
+  // player selects one.
+  connect(comboBox1_, &QComboBox::activated, this, [this](int) { Guarded(this, [this] { ComboBox1Click(); }); });
+  Wire(buttons_[5], &QAbstractButton::clicked, [this] { CuteButton5Click(); });
+  Wire(buttons_[9], &QAbstractButton::clicked, [this] { CuteButton9Click(); });
+  Wire(buttons_[10], &QAbstractButton::clicked, [this] { CuteButton10Click(); });
+  Wire(buttons_[14], &QAbstractButton::clicked, [this] { CuteButton14Click(); });
+  Wire(buttons_[15], &QAbstractButton::clicked, [this] { CuteButton15Click(); });
+  // Placeholders until lesson authoring is in: CuteButton2, 3, 4, 8, 11, 13
+  // and the text-style buttons RadioButton5 ... RadioButton10 have no
+  // handler yet.
 }
 
 void TForm2::CreateMenu() {
@@ -256,9 +317,8 @@ void TForm2::CreateMenu() {
   item(boards, "N5", "９路盤", [this] { N5Click(); });
   topItem("N8", "対局終了", [this] { N8Click(); });
   QMenu* adjourn = bar->addMenu(U("打ち掛け"));
-  // Placeholders until the adjourned-game store is in.
-  item(adjourn, "Save1", "保存", [] {});
-  item(adjourn, "N2", "復元", [] {});
+  item(adjourn, "Save1", "保存", [this] { Save1Click(); });
+  item(adjourn, "N2", "復元", [this] { N2Click(); });
   topItem("N9", "地の計算", [this] { N9Click(); });
   QMenu* help = bar->addMenu(U("ヘルプ"));
   item(help, "ALLHelp", "オンラインヘルプ", [this] { ALLHelpClick(); });
@@ -402,6 +462,49 @@ void TForm2::N8Click() {
 }
 
 void TForm2::N9Click() { main_.CountClick(); }
+
+void TForm2::WithPlayer(void (FigurePlayer::*handler)()) {
+  if (player_ != nullptr) (player_.get()->*handler)();
+}
+
+void TForm2::DBGrid1CellClick() { WithPlayer(&FigurePlayer::DBGrid1CellClick); }
+
+void TForm2::DBGrid1DblClick() { WithPlayer(&FigurePlayer::DBGrid1CellClick); }
+
+void TForm2::DBGrid2CellClick() { WithPlayer(&FigurePlayer::DBGrid2CellClick); }
+
+void TForm2::ComboBox1Click() { WithPlayer(&FigurePlayer::ComboBox1Click); }
+
+void TForm2::CuteButton5Click() { WithPlayer(&FigurePlayer::CuteButton5Click); }
+
+void TForm2::CuteButton9Click() { WithPlayer(&FigurePlayer::CuteButton9Click); }
+
+void TForm2::CuteButton10Click() { WithPlayer(&FigurePlayer::CuteButton10Click); }
+
+void TForm2::CuteButton14Click() { WithPlayer(&FigurePlayer::CuteButton14Click); }
+
+void TForm2::CuteButton15Click() { WithPlayer(&FigurePlayer::CuteButton15Click); }
+
+void TForm2::Save1Click() {
+  if (store_ != nullptr) store_->Save1Click();
+}
+
+void TForm2::N2Click() {
+  if (store_ != nullptr) store_->N2Click();
+}
+
+int TForm2::FigureItemIndex() const { return comboBox1_->currentIndex(); }
+
+void TForm2::SetFigureItemIndex(int index) {
+  assert(index >= -1 && index < kFigureItemCount);
+  comboBox1_->setCurrentIndex(index);
+}
+
+void TForm2::ShowHelpTopic(int contextNumber) { help_->ShowTopic(contextNumber); }
+
+void TForm2::DetachFigureGrid() { grid2Model_.SetDataSource(nullptr); }
+
+void TForm2::AttachFigureGrid() { grid2Model_.SetDataSource(lessons_.figureSource); }
 
 void TForm2::ALLHelpClick() { help_->ShowContents(); }
 

@@ -3,8 +3,21 @@
 // prisoner boxes, the menus, the status bar with its clock, and the sounds.
 //
 // The window owns its controls and handlers; the handlers call the board
-// routines (BoardRules over the shared BoardState) and, once the lessons
-// layer is in, the lesson routines. All state lives in BoardState.
+// routines (BoardRules over the shared BoardState) and the lesson routines:
+// the lesson player (FigurePlayer) over the data module's contents and
+// figure queries, and the adjourned-game store over the figure query. All
+// state lives in BoardState and in the queries' current rows.
+//
+// The window is the player's LessonWindow: ComboBox1 holds the figure
+// letters, the help viewer opens a lesson's topic, and DBGrid2 leaves its
+// data source while a path is redrawn. DBGrid1 shows the contents query
+// (one column ITM titled "目次") and DBGrid2 the figure rows, each through a
+// TDataGridModel over the data module's DataSource1 and DataSource2; a
+// click on a grid row makes that row current before the handler runs.
+//
+// Without lesson data (the board's own tests) the lesson controls do
+// nothing, and without data sources (queries that are no datasets) the
+// grids stay empty while the lesson handlers still work on the queries.
 #ifndef MOMIRO_APP_MAIN_WINDOW_H_
 #define MOMIRO_APP_MAIN_WINDOW_H_
 
@@ -21,31 +34,58 @@
 
 #include "app/board_cells.h"
 #include "app/cute_button.h"
+#include "app/data_grid_model.h"
 #include "app/sound_player.h"
 #include "app/status_panels.h"
 #include "board/board_state.h"
 #include "board/board_rules.h"
+#include "components/data_link.h"
+#include "lessons/adjourned_game_store.h"
+#include "lessons/figure_player.h"
+#include "lessons/lesson_board_hooks.h"
+#include "lessons/lesson_tables.h"
+#include "lessons/lesson_window.h"
+#include "lessons/query_figure_rows.h"
 
 namespace momiro {
 
+class TDataModule1;
 class THelpViewer;
 class TSmallBoardWindow;
+
+// What the main window shows and plays lessons from. The queries and
+// sources are not owned and outlive the window.
+struct LessonData {
+  LessonQueries* queries = nullptr;
+  rudira::TDataSource* contentsSource = nullptr;  // DataSource1, shown by DBGrid1
+  rudira::TDataSource* figureSource = nullptr;    // DataSource2, shown by DBGrid2
+};
+// The data module's queries and sources.
+LessonData LessonDataOf(TDataModule1& module);
 
 inline constexpr const char* kProgramTitle = "Momiro";
 inline constexpr const char* kVersionText = "Momiro\nVersion 2.3";
 inline constexpr const char* kExitQuestion = "「Momiro」を終了していいですか？";
 
-class TForm2 : public QMainWindow {
+class TForm2 : public QMainWindow, public LessonWindow {
   Q_OBJECT
  public:
-  // Creates the window and runs its FormCreate on the shared board.
-  explicit TForm2(BoardState& board, QWidget* parent = nullptr);
+  // Creates the window and runs its FormCreate on the shared board, which
+  // opens the lessons of `lessons` (none when it has no queries). A failure
+  // to open them (no kyozai) is shown in a message box and the window goes
+  // on with an empty contents list.
+  explicit TForm2(BoardState& board, LessonData lessons = {}, QWidget* parent = nullptr);
   ~TForm2() override;
 
   BoardRules& Board() { return main_; }
   TBoardCells& Cells() { return *cells_; }
   THelpViewer& Help() { return *help_; }
   TCuteButton* Button(int number) const { return buttons_.at(number); }
+  TDataGridModel& ContentsGrid() { return grid1Model_; }
+  TDataGridModel& FigureGrid() { return grid2Model_; }
+  // The lesson routines; null without lesson data.
+  FigurePlayer* Player() { return player_.get(); }
+  AdjournedGameStore* AdjournedStore() { return store_.get(); }
 
   // The 13- and 9-line windows that "１３路盤" and "９路盤" open; they stay
   // owned by the caller.
@@ -69,6 +109,26 @@ class TForm2 : public QMainWindow {
   void VInfoClick();
   void APEndClick();
   void Timer1Timer();
+  // Lesson handlers. The grid handlers act on the query's current row, which
+  // a click on the grid has made the clicked row.
+  void DBGrid1CellClick();
+  void DBGrid1DblClick();
+  void DBGrid2CellClick();
+  void ComboBox1Click();
+  void CuteButton5Click();   // "1手進む"
+  void CuteButton9Click();   // "元に戻す"
+  void CuteButton10Click();  // "１手順戻す"
+  void CuteButton14Click();  // "次の図"
+  void CuteButton15Click();  // "前の図"
+  void Save1Click();         // "打ち掛け" -> "保存"
+  void N2Click();            // "打ち掛け" -> "復元"
+
+  // LessonWindow.
+  int FigureItemIndex() const override;
+  void SetFigureItemIndex(int index) override;
+  void ShowHelpTopic(int contextNumber) override;
+  void DetachFigureGrid() override;
+  void AttachFigureGrid() override;
 
   // "mm/dd  hh:mm AM/PM" of a local date and time.
   static QString ClockText(const QDateTime& time);
@@ -94,6 +154,8 @@ class TForm2 : public QMainWindow {
   void ShowPrisonerBoxes(bool shown);
   void OpenSmallWindow(TSmallBoardWindow* window);
   void SmallWindowClosed();
+  // Runs a lesson handler when there are lessons.
+  void WithPlayer(void (FigurePlayer::*handler)());
 
   BoardState& board_;
   std::unique_ptr<TBoardCells> cells_;  // the board's cells; the widgets belong to the window
@@ -117,9 +179,18 @@ class TForm2 : public QMainWindow {
   TSoundPlayer* mediaPlayer1_ = nullptr;
   QTimer* timer1_ = nullptr;
   std::unique_ptr<THelpViewer> help_;
-  std::map<QWidget*, QRect> formGeometry_;
+  std::map<QWidget*, QRect> formGeometry_;  // each control's geometry as the form creates it
   TSmallBoardWindow* form3_ = nullptr;  // not owned
-  TSmallBoardWindow* form4_ = nullptr;  // not owned  // each control's geometry as the form creates it
+  TSmallBoardWindow* form4_ = nullptr;  // not owned
+
+  LessonData lessons_;
+  TDataGridModel grid1Model_;  // DBGrid1: ITM of the contents
+  TDataGridModel grid2Model_;  // DBGrid2: the figure rows
+  // The lesson routines over lessons_.queries; all null without lessons.
+  std::unique_ptr<QueryFigureRows> figureRows_;
+  std::unique_ptr<FigurePlayer> player_;
+  std::unique_ptr<LessonBoardHooks> hooks_;
+  std::unique_ptr<AdjournedGameStore> store_;
 };
 
 }  // namespace momiro

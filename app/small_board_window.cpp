@@ -36,7 +36,8 @@ std::unique_ptr<TBoardCells> TSmallBoardWindow::CreateBoardCells(QMainWindow* wi
   return std::make_unique<TBoardCells>(client, lines == 13 ? ThirteenLineGeometry() : NineLineGeometry());
 }
 
-TSmallBoardWindow::TSmallBoardWindow(BoardState& board, int lines, QWidget* parent)
+TSmallBoardWindow::TSmallBoardWindow(BoardState& board, int lines, LessonQuery* figures,
+                                     QWidget* parent)
     : QMainWindow(parent),
       board_(board),
       lines_(lines),
@@ -65,6 +66,10 @@ TSmallBoardWindow::TSmallBoardWindow(BoardState& board, int lines, QWidget* pare
   timer1_->setInterval(60000);
   Wire(timer1_, &QTimer::timeout, [this] { Timer1Timer(); });
   timer1_->start();
+  if (figures != nullptr) {
+    store_ = std::make_unique<AdjournedGameStore>(rules_, *cells_, *figures);
+    rules_.SetAdjournedGames(store_.get());
+  }
 
   // FormCreate: the small clear. The shared counters are reset once more.
   rules_.ClearBoard();
@@ -136,10 +141,13 @@ void TSmallBoardWindow::CreateMenu() {
   };
   if (lines_ == 13) {
     QMenu* adjourn = bar->addMenu(U("打ち掛け"));
-    // Placeholders until the adjourned-game store is in: "保存" (Save1Click)
-    // and "復元" (N2Click) of the 13-line game.
-    adjourn->addAction(U("保存"))->setObjectName("Save1");
-    adjourn->addAction(U("復元"))->setObjectName("N2");
+    auto item = [this, adjourn](const char* name, const char* caption, std::function<void()> handler) {
+      QAction* action = adjourn->addAction(U(caption));
+      action->setObjectName(name);
+      Wire(action, &QAction::triggered, std::move(handler));
+    };
+    item("Save1", "保存", [this] { Save1Click(); });
+    item("N2", "復元", [this] { N2Click(); });
     top("N3", "地の計算", [this] { CountClick(); });
     top("N6", "対局終了", [this] { close(); });
   } else {
@@ -175,6 +183,14 @@ void TSmallBoardWindow::CuteButton1Click() { rules_.TakeBackClick(); }
 void TSmallBoardWindow::CuteButton2Click() { rules_.ClearClick(); }
 
 void TSmallBoardWindow::CountClick() { rules_.CountClick(); }
+
+void TSmallBoardWindow::Save1Click() {
+  if (store_ != nullptr) store_->Save1Click();
+}
+
+void TSmallBoardWindow::N2Click() {
+  if (store_ != nullptr) store_->N2Click();
+}
 
 void TSmallBoardWindow::Exit1Click() {
   if (TUserDialogs::Confirm(this, U(kSmallExitQuestion))) TerminateApplication();

@@ -3,6 +3,11 @@
 // buttons, play-mode group, prisoner boxes, status bar, menus and a clock
 // that ticks once a minute. The main window shows them modally and takes
 // the board back when they close.
+//
+// With the figure query of the lesson tables, each window keeps the
+// adjourned game of its size there (AdjournedGameStore over its own board
+// routines): "クリア" stores the game first, and the 13-line window's
+// "打ち掛け" menu saves and restores it. Without it nothing is stored.
 #ifndef MOMIRO_APP_SMALL_BOARD_WINDOW_H_
 #define MOMIRO_APP_SMALL_BOARD_WINDOW_H_
 
@@ -20,6 +25,8 @@
 #include "app/status_panels.h"
 #include "board/board_rules.h"
 #include "board/board_state.h"
+#include "lessons/adjourned_game_store.h"
+#include "lessons/lesson_query.h"
 
 namespace momiro {
 
@@ -30,8 +37,11 @@ class TSmallBoardWindow : public QMainWindow {
   Q_OBJECT
  public:
   // lines: 13 (TForm3) or 9 (TForm4). Runs the window's FormCreate (the
-  // small clear) on the shared board; the window starts hidden.
-  TSmallBoardWindow(BoardState& board, int lines, QWidget* parent = nullptr);
+  // small clear) on the shared board; the window starts hidden. figures:
+  // the figure query (RUDIRAQuery2), not owned, outliving the window; null
+  // for no adjourned games.
+  TSmallBoardWindow(BoardState& board, int lines, LessonQuery* figures = nullptr,
+                    QWidget* parent = nullptr);
   ~TSmallBoardWindow() override;
 
   BoardRules& Board() { return rules_; }
@@ -46,6 +56,8 @@ class TSmallBoardWindow : public QMainWindow {
   void CuteButton1Click();  // take back
   void CuteButton2Click();  // clear
   void CountClick();        // N3Click (TForm3), N1Click (TForm4)
+  void Save1Click();        // "打ち掛け" -> "保存" (TForm3)
+  void N2Click();           // "打ち掛け" -> "復元" (TForm3)
   void Exit1Click();
   void Timer1Timer();
 
@@ -75,6 +87,7 @@ class TSmallBoardWindow : public QMainWindow {
   TStatusPanels* statusBar1_ = nullptr;
   TSoundPlayer* mediaPlayer1_ = nullptr;
   QTimer* timer1_ = nullptr;
+  std::unique_ptr<AdjournedGameStore> store_;  // null without the figure query
 };
 
 }  // namespace momiro

@@ -1,8 +1,14 @@
 // momiro --actions runs the real program from a script and prints what the
 // user would see.
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include "components/dataset_messages.h"
+#include "support/lesson_kyozai.h"
+
+using momiro::testing::LessonKyozai;
 
 namespace {
 
@@ -11,9 +17,19 @@ struct Run {
   QString output;
 };
 
+// What the start-up says on the lesson database of the run: nothing on a
+// good kyozai; while the query components reach no SQL execution, that
+// failure's message.
+QString StartUp() {
+  if (momiro::testing::SqlExecutionAvailable()) return QString();
+  return "message: " + QString::fromUtf8(rudira::kNoStatementRunner) + "\n";
+}
+
+// Runs the program on a kyozai of its own in the working directory.
 Run RunActions(const QString& script) {
-  QTemporaryDir dir;
-  const QString path = dir.path() + "/actions.txt";
+  LessonKyozai dir(momiro::testing::WindowTestLessons());
+  if (!dir.Valid()) return {-1, "no kyozai"};
+  const QString path = dir.Path() + "/actions.txt";
   QFile file(path);
   file.open(QIODevice::WriteOnly);
   file.write(script.toUtf8());
@@ -21,10 +37,13 @@ Run RunActions(const QString& script) {
   QProcess process;
   process.setProgram(MOMIRO_EXECUTABLE);
   process.setArguments({"--actions", path});
-  process.setWorkingDirectory(dir.path());
+  process.setWorkingDirectory(dir.Path());
   process.start();
   process.waitForFinished(60000);
-  return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput())};
+  QString output = QString::fromUtf8(process.readAllStandardOutput());
+  const QString startUp = StartUp();
+  if (!output.startsWith(startUp)) return {-1, "start-up said: " + output};
+  return {process.exitCode(), output.mid(startUp.size())};
 }
 
 }  // namespace
@@ -77,6 +96,28 @@ class ActionsTest : public QObject {
     const Run run = RunActions("click Label9999\nclick Label1\n");
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.output, QString("error: unknown component Label9999\n"));
+  }
+
+  void withoutKyozaiTheProgramSaysSoAndRuns() {
+    QTemporaryDir dir;
+    const QString path = dir.path() + "/actions.txt";
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QString::fromUtf8("menu 碁盤選択/１９路盤\nclick Label1\n").toUtf8());
+    file.close();
+    QProcess process;
+    process.setProgram(MOMIRO_EXECUTABLE);
+    process.setArguments({"--actions", path});
+    process.setWorkingDirectory(dir.path());
+    process.start();
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(process.exitCode(), 0);
+    const QStringList lines = QString::fromUtf8(process.readAllStandardOutput()).split('\n');
+    // The engine's message first, then the game goes on as ever.
+    QVERIFY(lines.size() >= 3);
+    QVERIFY(lines[0].startsWith("message: ") && lines[0].size() > 9);
+    QCOMPARE(lines[1], QString::fromUtf8("status0: 始めてください。"));
+    QCOMPARE(lines[2], QString::fromUtf8("status0: "));
   }
 
   void exitAnsweredYesEndsTheRun() {

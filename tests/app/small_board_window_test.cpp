@@ -1,4 +1,10 @@
-// The 13- and 9-line windows, opened from the main window as the user does.
+// The 13- and 9-line windows, opened from the main window as the user does,
+// with their adjourned games kept in in-memory lesson tables.
+
+// Before any Qt header: the in-memory tables have a member named like Qt's
+// `slots` keyword.
+#include "memory_query.h"
+
 #include <QApplication>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -9,6 +15,7 @@
 #include "app/status_panels.h"
 #include "app/termination.h"
 #include "app/user_dialogs.h"
+#include "lessons/lesson_query.h"
 
 using namespace momiro;
 
@@ -24,7 +31,24 @@ class SmallBoardWindowTest : public QObject {
   TForm2* form2_ = nullptr;
   TSmallBoardWindow* form3_ = nullptr;
   TSmallBoardWindow* form4_ = nullptr;
+  testing::MemoryDatabase* db_ = nullptr;
+  testing::MemoryQuery* figures_ = nullptr;
   QStringList messages_;
+
+  // The points of the stored rows of a board size, in row order.
+  QList<int> StoredPoints(int lines) {
+    QList<int> points;
+    for (const testing::MemoryRow& row : db_->Table("figure").Rows()) {
+      if (row[kFigureMNB].integer == lines) points << static_cast<int>(row[kFigurePST].integer);
+    }
+    return points;
+  }
+  void Click(TSmallBoardWindow* window, int p) { QTest::mouseClick(Cell(window, "Label", p), Qt::LeftButton); }
+  void TriggerMenu(QWidget* window, const char* name) {
+    QAction* action = window->findChild<QAction*>(name);
+    if (action == nullptr) qFatal("no menu item %s", name);
+    action->trigger();
+  }
 
   static QWidget* Cell(QWidget* window, const char* kind, int p) {
     QWidget* w = window->findChild<QWidget*>(QString("%1%2").arg(kind).arg(p));
@@ -41,9 +65,11 @@ class SmallBoardWindowTest : public QObject {
     TUserDialogs::SetScripted([this](const QString& text) { messages_ << text; });
     ResetTermination();
     board_ = new BoardState;
+    db_ = new testing::MemoryDatabase;
+    figures_ = new testing::MemoryQuery(*db_);
     form2_ = new TForm2(*board_);
-    form3_ = new TSmallBoardWindow(*board_, 13);
-    form4_ = new TSmallBoardWindow(*board_, 9);
+    form3_ = new TSmallBoardWindow(*board_, 13, figures_);
+    form4_ = new TSmallBoardWindow(*board_, 9, figures_);
     form2_->SetSmallWindows(form3_, form4_);
     board_->ProgramDirectory = MOMIRO_PROGRAM_DIR;
     form2_->show();
@@ -52,6 +78,8 @@ class SmallBoardWindowTest : public QObject {
     delete form4_;
     delete form3_;
     delete form2_;
+    delete figures_;
+    delete db_;
     delete board_;
   }
 
@@ -100,6 +128,60 @@ class SmallBoardWindowTest : public QObject {
     QTest::mouseClick(Cell(form2_, "Label", 38), Qt::LeftButton);   // black: captures 19
     QCOMPARE(board_->Cell(19), kEmpty);
     QCOMPARE(board_->WhiteStonesTaken, 1);
+  }
+
+  void clearStoresTheGameFirstAndRestoreBringsItBack() {
+    form2_->N4Click();
+    Click(form3_, 1);   // black
+    Click(form3_, 2);   // white
+    Click(form3_, 30);  // black
+    QTest::mouseClick(form3_->findChild<QWidget*>("CuteButton2"), Qt::LeftButton);  // "クリア"
+    QCOMPARE(board_->Cell(1), kEmpty);
+    QCOMPARE(board_->MoveCount, 0);
+    QCOMPARE(StoredPoints(13), (QList<int>{1, 2, 30}));
+    Click(form3_, 100);  // a new game, not stored
+    TriggerMenu(form3_, "N2");  // "復元"
+    QCOMPARE(Panel0(form3_), U("　復元しました。"));
+    QCOMPARE(board_->Cell(1), kBlack);
+    QCOMPARE(board_->Cell(2), kWhite);
+    QCOMPARE(board_->Cell(30), kBlack);
+    QCOMPARE(board_->Cell(100), kEmpty);
+    QCOMPARE(board_->MoveCount, 3);
+    QCOMPARE(Cell(form3_, "Label", 30)->property("text").toString(), U("3"));
+    // White is to play after black's last stored move.
+    Click(form3_, 50);
+    QCOMPARE(board_->Cell(50), kWhite);
+    QVERIFY(messages_.isEmpty());
+  }
+
+  void saveAfterATakeBackLeavesTheTakenBackMoveOut() {
+    form2_->N4Click();
+    Click(form3_, 1);
+    Click(form3_, 2);
+    Click(form3_, 3);
+    form3_->CuteButton1Click();  // "1手戻し"
+    TriggerMenu(form3_, "Save1");  // "保存"
+    QCOMPARE(Panel0(form3_), U("　保存しました。"));
+    QVERIFY(!StoredPoints(13).contains(3));
+    QVERIFY(StoredPoints(13).contains(1) && StoredPoints(13).contains(2));
+    form3_->CuteButton2Click();
+    form3_->N2Click();
+    QCOMPARE(board_->Cell(1), kBlack);
+    QCOMPARE(board_->Cell(2), kWhite);
+    QCOMPARE(board_->Cell(3), kEmpty);
+    QCOMPARE(board_->MoveCount, 2);
+  }
+
+  void theNineLineClearStoresItsOwnGame() {
+    form2_->N5Click();
+    Click(form4_, 5);
+    Click(form4_, 6);
+    form4_->CuteButton2Click();
+    QCOMPARE(StoredPoints(9), (QList<int>{5, 6}));
+    QVERIFY(StoredPoints(13).isEmpty());
+    // Clearing with nothing played keeps the stored game.
+    form4_->CuteButton2Click();
+    QCOMPARE(StoredPoints(9), (QList<int>{5, 6}));
   }
 
   void nineLineMenuAndExitQuestion() {

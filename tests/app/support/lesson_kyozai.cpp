@@ -1,6 +1,10 @@
 #include "support/lesson_kyozai.h"
 
 #include <QDir>
+#include <exception>
+
+#include "components/dataset_messages.h"
+#include "components/rudira_query.h"
 
 #include "tools/make_kyozai/kyozai_writer.h"
 #include "tools/make_kyozai/lesson_source.h"
@@ -45,6 +49,19 @@ std::vector<std::string> WindowTestLessons() {
       "sequence start\n"
       "  B Q17\n",
   };
+}
+
+bool SqlExecutionAvailable() {
+  rudira::TRUDIRAQuery probe;
+  probe.SetDatabaseName("kyozai");
+  probe.SQL().Add("select * from mokuji");
+  try {
+    probe.Open();
+  } catch (const std::exception& error) {
+    return std::string(error.what()).find(rudira::kNoStatementRunner) == std::string::npos;
+  }
+  probe.Close();
+  return true;
 }
 
 }  // namespace momiro::testing

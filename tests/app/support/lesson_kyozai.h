@@ -38,6 +38,11 @@ class LessonKyozai {
 // and contents 120 "第二課" with 図Ａ of one white stone Q16.
 std::vector<std::string> WindowTestLessons();
 
+// Whether the query components can run SQL in this build (false while they
+// have no statement execution to reach). Probes "kyozai" under the current
+// directory.
+bool SqlExecutionAvailable();
+
 }  // namespace momiro::testing
 
 #endif  // MOMIRO_TESTS_APP_SUPPORT_LESSON_KYOZAI_H_
