@@ -40,7 +40,13 @@ TIndexPath TIndexTree::Descend(const uint8_t* key, int length) {
       level.Position = page->LowerBound(comparer_, key, length);
       return path;
     }
-    level.Position = page->ChildPosition(comparer_, key, length);
+    // A whole key lies in the child of the last branch key not above it.
+    // A shorter key is a prefix that equal keys may share across children:
+    // the first of them can sit in the child before a branch key equal to
+    // the prefix, so the descent takes the last branch key below it (the
+    // leaf position may then be that leaf's entry count).
+    level.Position = length < keySize_ ? std::max(0, page->LowerBound(comparer_, key, length) - 1)
+                                       : page->ChildPosition(comparer_, key, length);
     pageNo = page->Value(level.Position);
   }
 }
