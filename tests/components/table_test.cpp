@@ -3,7 +3,10 @@
 // browse-mode check, field rules and the failure messages.
 #include <gtest/gtest.h>
 
+#include "components/rudira_database.h"
+#include "components/rudira_session.h"
 #include "components/rudira_table.h"
+#include "components/session_list.h"
 #include "components/support/dataset_test_support.h"
 #include "engine/error_codes.h"
 #include "engine/errors.h"
@@ -329,6 +332,54 @@ TEST_F(TableTest, ReadOnlyTableRefusesChanges) {
   EXPECT_EQ(MessageOf([&] { reader.Edit(); }), "Cannot modify a read-only dataset.");
   EXPECT_EQ(MessageOf([&] { reader.Append(); }), "Cannot modify a read-only dataset.");
   EXPECT_EQ(reader.State(), TDataSetState::dsBrowse);
+}
+
+TEST_F(TableTest, InMemoryTablesAndDatabaseComponents) {
+  TRUDIRATable memory;
+  memory.SetDatabaseName("Memory");
+  memory.SetTableName("scratch");
+  EXPECT_EQ(MessageOf([&] { memory.CreateTable(); }),
+            "You must define at least one field before you can open an in-memory table at design-time");
+  memory.FieldDefs().Add("N", TFieldType::ftInteger, 0, true);
+  memory.FieldDefs().Add("T", TFieldType::ftString, 10);
+  memory.IndexDefs().Add("", "N", {.Primary = true});
+  memory.CreateTable();
+  memory.Open();
+  for (int n : {3, 1, 2}) {
+    memory.Append();
+    memory.FieldByName("N").SetAsInteger(n);
+    memory.Post();
+  }
+  EXPECT_EQ(Walk(memory, "N"), (std::vector<std::string>{"1", "2", "3"}));
+  memory.Close();
+  memory.DeleteTable();
+
+  // A database component of the session: closing it closes its datasets.
+  TComponent module;
+  auto* database = new TRUDIRADatabase(&module);
+  database->SetDatabaseName("lessons");
+  database->SetDirectory("kyozai");
+  auto* table = NewTable(&module, "figure");
+  table->SetDatabaseName("lessons");
+  table->Open();
+  EXPECT_EQ(table->Database(), database);
+  EXPECT_EQ(table->RecordCount(), 6);
+  database->Close();
+  EXPECT_FALSE(table->Active());
+  EXPECT_EQ(table->Database(), nullptr);
+  table->Open();
+  EXPECT_TRUE(database->Connected());
+}
+
+TEST_F(TableTest, AClosedDatasetRefusesNavigation) {
+  figures_->Close();
+  for (const auto& action : std::vector<std::function<void()>>{
+           [&] { figures_->First(); }, [&] { figures_->Next(); }, [&] { figures_->Edit(); },
+           [&] { figures_->Append(); }, [&] { figures_->Delete(); }, [&] { figures_->RecordCount(); }}) {
+    EXPECT_EQ(MessageOf(action), "Cannot perform this operation on a closed dataset.");
+  }
+  EXPECT_EQ(figures_->FieldCount(), 0);
+  EXPECT_EQ(MessageOf([&] { figures_->Fields(0); }), "Field index out of range.");
 }
 
 TEST_F(TableTest, DeleteTableRequiresAClosedTable) {
