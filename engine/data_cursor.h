@@ -36,9 +36,11 @@
 // cursors are kept in the shared table's record-lock bitmap, so two cursors
 // of one session exclude each other at once.
 //
-// Ranges and filters: the state is held here and navigation honours the
-// range positions and the view bitmap; setting a range and adding filters
-// are the filter layer's (placeholders: SetRange, ResetRange).
+// Ranges and filters (engine/data_cursor_range.cpp,
+// engine/data_cursor_filters.cpp, engine/data_filter.h): a range limits the
+// current index to the keys between a start and an end key; filters are
+// conditions on the record. Both become the view bitmap of physical record
+// numbers, which navigation consults to skip records.
 //
 // Ownership: the cursor refers to its session and database, which must
 // outlive it; it holds one use of the shared table while open. Record
@@ -53,7 +55,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/data_filter.h"
 #include "engine/data_session.h"
+#include "engine/exp_token.h"
+#include "engine/expression_parser.h"
 #include "engine/records_bitmap.h"
 #include "engine/restructure_definition.h"
 #include "storage/blob_buffer.h"
@@ -68,6 +73,7 @@ constexpr size_t kMaxOpenBlobs = 1024;
 constexpr size_t kRangeKeySize = 522;  // a key buffer of the largest key size
 constexpr uint8_t kLockProtocolPessimistic = 0;
 constexpr uint8_t kLockProtocolOptimistic = 1;
+constexpr size_t kMaxFilters = 64;       // filters per cursor
 
 class TDataCursor;
 
@@ -205,12 +211,53 @@ class TDataCursor {
   bool Find(const uint8_t* source, bool isKey, uint8_t* output, int fieldCount, int partialLength,
             bool nearest);
 
-  // Placeholder of the filter layer ("filters and ranges: next task"):
-  // raises EDatabaseError until that layer exists.
+  // --- ranges (engine/data_cursor_range.cpp) ---
+  // Limits the current index to the keys from the start record's key to the
+  // end record's key. A field count of 0 means every index field; with fewer
+  // fields than the index has, or on a non-unique index, only the leading
+  // fields count. No start record: from the first key; no end record: to
+  // the last key. A start key after the end key gives an empty view. Does
+  // nothing in natural order.
   void SetRange(const uint8_t* startRecord, int startFieldCount, const uint8_t* endRecord, int endFieldCount);
-  // Back to the whole index: no range.
+  // Back to the whole index: no range. Does nothing in natural order.
   void ResetRange();
   bool RangeActive() const { return rangeActive_; }
+  // The stored range keys (kRangeKeySize bytes each).
+  const std::vector<uint8_t>& RangeStartKey() const { return rangeStartKey_; }
+  const std::vector<uint8_t>& RangeEndKey() const { return rangeEndKey_; }
+
+  // --- filters (engine/data_cursor_filters.cpp) ---
+  // Adds an inactive filter. From text: parsed, checked against the table
+  // and bound to this cursor's records (10051 for a text the parser or the
+  // checker rejects, "filter expression is empty" for a text without an
+  // expression, "filter expression must be a boolean expression"). From a
+  // tree: checked the same way; with the TExpTokenPtr form the filter owns
+  // the tree, with the pointer form the caller keeps it alive. From a
+  // callback: called per candidate record. A null tree or an empty callback
+  // raises 10051 "filter expression is invalid"; a 65th filter 9482. A late
+  // filter goes to the end of the list, any other just before the first
+  // late one. On failure the list and the view stay as they were.
+  TFilter* AddFilter(std::string_view text, const TCursorFilterOptions& options = {});
+  TFilter* AddFilter(TExpTokenPtr tree, const TCursorFilterOptions& options = {});
+  TFilter* AddFilter(TExpToken* tree, const TCursorFilterOptions& options = {});
+  TFilter* AddFilter(void* owner, TFilterCallback callback, const TCursorFilterOptions& options = {});
+  // Each takes a filter of this cursor or null for all of them; 10050 for a
+  // filter not in the list. The view is rebuilt and the current record
+  // found again.
+  void DropFilter(TFilter* filter = nullptr);
+  void ActivateFilter(TFilter* filter = nullptr);
+  void DeactivateFilter(TFilter* filter = nullptr);
+  // Gives an active filter a new expression tree (owned by the filter from
+  // then on), analysed again; 10050 for a filter not in the list.
+  void ReplaceFilterExpression(TFilter* filter, TExpTokenPtr tree);
+  // 0 none, 1 partial, 2 full; 10050 for a filter not in the list.
+  uint8_t GetFilterOptimizeLevel(const TFilter* filter) const;
+  size_t FilterCount() const { return filters_.size(); }
+  // The filters in evaluation order.
+  std::vector<TFilter*> Filters() const;
+  // Records the filters of this cursor have read to test them (records
+  // answered from indexes are not read); for diagnostics and tests.
+  uint64_t FilterRecordReads() const { return filterRecordReads_; }
   bool FilterActive() const { return filterActive_; }
 
   // --- editing (engine/data_cursor_edit.cpp) ---
@@ -297,12 +344,36 @@ class TDataCursor {
   void EndOperation(bool readerTaken);
   // Re-finds the current record after the table changed.
   void Resynchronise();
+
+  // --- view (data_cursor_filters.cpp) ---
+  // Builds the view bitmap from the base, range and filter bitmaps.
   void RebuildView();
+  // After a write of this cursor: sets or clears the bit of the one record
+  // written instead of a rebuild.
+  void UpdateViewAfterWrite(const uint8_t* record, bool deleted);
+  bool AnyFilterActive() const;
+  // The base bitmap: every active record, sized to the record slots.
+  void BuildBaseBitmap(TRecordsBitmap& base);
+  // The range bitmap: records whose key in the current index is in range.
+  void BuildRangeBitmap(TRecordsBitmap& range);
+  // Whether `record`'s key in the current index lies inside the range.
+  bool KeyInRange(const uint8_t* record);
+  size_t FilterPosition(const TFilter* filter) const;
+  TFilter* InsertFilter(std::unique_ptr<TFilter> filter);
+  // Runs `change` under the change check and rebuilds the view after it,
+  // restoring list and view when it fails.
+  void ChangeFilters(const std::function<void()>& change);
+  // Checks a filter tree against the table (10051) and binds its columns
+  // to the table's fields.
+  void PrepareExpression(TExpToken& root, bool fromText);
   bool TableHasPrimaryKey() const;
 
   // --- positions (data_cursor_navigation.cpp) ---
   int IndexSlot() const { return indexNo_; }
   void ComputeRangePositions();
+  // The first ordinal (0-based) at or after `from` whose key compares above
+  // key[0..length).
+  int64_t UpperBound(const uint8_t* key, int length, int64_t from);
   int64_t RangeStart();
   int64_t RangeEnd();
   bool InView(int32_t recordNo) const;
@@ -435,8 +506,9 @@ class TDataCursor {
   TRecordsBitmap view_;                // records in view
   TRecordsBitmap work1_;               // working bitmaps while filters combine
   TRecordsBitmap work2_;
-  // The filter list and the expression parser belong to the filter layer
-  // (placeholder until it exists: no filters are ever listed).
+  std::vector<std::unique_ptr<TFilter>> filters_;  // in evaluation order, at most kMaxFilters
+  TExpressionParser parser_{0, kFilterContext};     // filter texts
+  uint64_t filterRecordReads_ = 0;     // records read to test filters
 
   // Editing.
   int32_t lockedRecNo_ = 0;            // record this cursor holds a record lock on

@@ -168,8 +168,8 @@ void TDataCursor::FlushBuffers() {
 
 void TDataCursor::AfterWrite(const std::vector<uint8_t>& targetRecord, bool reposition, bool deleted,
                              const std::vector<uint8_t>& bookmark, bool atBegin, bool atEnd) {
-  rangePositionsValid_ = false;
-  if (natural_ || filterActive_) RebuildView();
+  // Only the written record's bit changes in the view.
+  UpdateViewAfterWrite(targetRecord.data(), deleted);
   if (natural_) {
     if (reposition || deleted) {
       SeekRecordNo(RecordNumberOrLink(targetRecord.data()));

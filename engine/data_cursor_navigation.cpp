@@ -59,16 +59,9 @@ void TDataCursor::ComputeRangePositions() {
   } else {
     rangeStartPos_ = tree.Ordinal(tree.Descend(rangeStartKey_.data(), rangeStartLength_)) + 1;
     // The last key whose prefix does not pass the end key.
-    int64_t after = tree.Ordinal(tree.Descend(rangeEndKey_.data(), rangeEndLength_));
-    const TKeyComparer& comparer = table_->IndexFile().Comparer(IndexSlot());
-    std::vector<uint8_t> key;
-    int32_t recordNo = 0;
-    while (after < count) {
-      tree.EntryAt(tree.PathOfOrdinal(after), key, recordNo);
-      if (comparer.Compare(key.data(), rangeEndKey_.data(), rangeEndLength_) != 0) break;
-      ++after;
-    }
-    rangeEndPos_ = after;
+    rangeEndPos_ = UpperBound(rangeEndKey_.data(), rangeEndLength_, rangeStartPos_ - 1);
+    // A start key after the end key: no key is in range.
+    if (rangeEndPos_ < rangeStartPos_) rangeEndPos_ = rangeStartPos_ - 1;
   }
   rangePositionsValid_ = true;
 }
@@ -544,9 +537,10 @@ void TDataCursor::SetIndexName(const std::string& name) {
     if (onRecord) ReadCurrent();
     const std::vector<uint8_t> current = record_;
     const int32_t recordNo = currentRecNo_;
+    // The range belongs to the old index; SelectIndex rebuilds the view, and
+    // the filters, whose indexes are chosen among all of the table's, keep
+    // their analysis.
     rangeActive_ = false;
-    // The filters' index-dependent state is rebuilt by the filter layer
-    // (placeholder: no filters are listed yet).
     SelectIndex(slot);
     if (!onRecord) {
       if (atEnd) {
@@ -566,22 +560,6 @@ void TDataCursor::SetIndexName(const std::string& name) {
     if (OnRecord()) ReadCurrent();
     return 0;
   }, &TDataCursor::EndOperation);
-}
-
-// --- ranges: the filter layer's ---
-
-void TDataCursor::SetRange(const uint8_t*, int, const uint8_t*, int) {
-  // Placeholder: filters and ranges are the filter layer's, next to come.
-  throw EDatabaseError("SetRange is not available: ranges belong to the filter layer");
-}
-
-void TDataCursor::ResetRange() {
-  RequireOpen();
-  rangeActive_ = false;
-  std::fill(rangeStartKey_.begin(), rangeStartKey_.end(), 0x00);
-  std::fill(rangeEndKey_.begin(), rangeEndKey_.end(), 0xFF);
-  rangeStartLength_ = rangeEndLength_ = 0;
-  rangePositionsValid_ = false;
 }
 
 }  // namespace rudira

@@ -5,6 +5,7 @@
 #include "engine/data_cursor.h"
 #include "engine/error_codes.h"
 #include "engine/errors.h"
+#include "engine/progress_reporter.h"
 #include "storage/deleted_index.h"
 #include "storage/field_type.h"
 #include "storage/index_header.h"
@@ -93,16 +94,22 @@ void TDataCursor::OpenCursor() {
         data.RecordSlotCount() > 0 && !table_->TableReadOnly()) {
       // The lost index file was recreated empty: the deleted-records index
       // and the record count come back from the records.
+      // The rebuild reads every record slot: told like an index build, at
+      // the session's progress step.
+      TProgressReporter progress(session_.ProgressStep(), [this](int percent) {
+        if (progressCallback_) progressCallback_(*this, percent);
+      });
       table_->WriterLock();
       try {
-        RebuildDeletedIndex(data, table_->IndexFile());
+        RebuildDeletedIndex(data, table_->IndexFile(),
+                            [&progress](int32_t slot, int32_t slots) { progress.Processed(slot, slots); });
         table_->WriteChanges(false, false);
       } catch (...) {
         table_->WriterUnlock();
         throw;
       }
       table_->WriterUnlock();
-      if (progressCallback_) progressCallback_(*this, 100);
+      progress.Finish();
       CopyCounters();
     }
     SelectIndex(naturalOrderRequested_ ? kNaturalOrderIndex : kPrimarySlot);
@@ -146,6 +153,7 @@ void TDataCursor::CloseCursor() {
   view_.SetSize(0);
   work1_.SetSize(0);
   work2_.SetSize(0);
+  filters_.clear();
   filterActive_ = false;
   viewCount_ = 0;
   rangeActive_ = false;
@@ -200,7 +208,12 @@ std::unique_ptr<TDataCursor> TDataCursor::CloneCursor() {
     copy->SelectIndex(natural_ ? kNaturalOrderIndex : indexNo_);
     copy->rangeActive_ = rangeActive_;
     copy->rangePositionsValid_ = false;
-    // Filters are added again by the filter layer (placeholder: none exist).
+    for (const auto& filter : filters_) {
+      std::unique_ptr<TFilter> added = filter->CopyFor(*copy);
+      added->SetActive(filter->Active());
+      copy->filters_.push_back(std::move(added));
+    }
+    if (!filters_.empty() || copy->rangeActive_) copy->RebuildView();
     copy->SetToBegin();
     if (OnRecord()) copy->SetToCursor(*this);
   } catch (...) {
@@ -233,28 +246,12 @@ void TDataCursor::SelectIndex(int slot) {
     indexUnique_ = definition.Unique != 0;
     indexDescending_ = definition.Descending != 0;
     for (int i = 0; i < indexFieldCount_; ++i) indexFields_.push_back(definition.FieldNumbers[i]);
-    // No filter is listed until the filter layer adds them.
+    // RebuildView sets it again when a filter is active.
     filterActive_ = false;
   }
   currentKey_.assign(static_cast<size_t>(keySize_), 0);
   rangePositionsValid_ = false;
   RebuildView();
-}
-
-void TDataCursor::RebuildView() {
-  if (!natural_) {
-    view_.SetSize(0);
-    viewCount_ = 0;
-    return;
-  }
-  TDataFile& data = table_->DataFile();
-  const int32_t slots = data.RecordSlotCount();
-  view_.SetSize(static_cast<uint32_t>(slots));
-  view_.ClearAll();
-  for (int32_t n = 1; n <= slots; ++n) {
-    if (RecordStatus(data.GetRecord(n)->Data()) == kRecordInUse) view_.Set(static_cast<uint32_t>(n));
-  }
-  viewCount_ = static_cast<int32_t>(view_.Count());
 }
 
 bool TDataCursor::CountersDiffer() const {

@@ -1,0 +1,319 @@
+// TFilter: evaluation of one filter into its bitmap, per record and over
+// candidate sets, with the column values fetched from the records tested.
+#include "engine/data_filter.h"
+
+#include <cstring>
+#include <unordered_map>
+
+#include "engine/data_cursor.h"
+#include "engine/filter_optimizer.h"
+#include "storage/blob_buffer.h"
+#include "storage/field_type.h"
+#include "storage/field_value.h"
+#include "storage/index_header.h"
+#include "storage/record_layout.h"
+
+namespace rudira {
+
+namespace {
+
+// Column values of the record being tested: strings with their length, memo
+// and other BLOBs read whole.
+class TFilterRecordAccess : public TExpressionRecordAccess {
+ public:
+  TFilterRecordAccess(TDataTable& table, const uint8_t* record) : table_(table), record_(record) {}
+
+  void ReadColumn(const TExpToken& column, TExpToken& value) override {
+    const auto& fields = table_.DataFile().Fields();
+    if (!record_ || column.FieldNo < 1 || static_cast<size_t>(column.FieldNo) > fields.size()) {
+      value.SetNull();
+      return;
+    }
+    const TFieldDescriptor& field = fields[static_cast<size_t>(column.FieldNo) - 1];
+    if (IsFieldNull(record_, field)) {
+      value.SetNull();
+      return;
+    }
+    const TFieldValue stored = ReadFieldValue(record_, field);
+    std::visit(
+        [&](const auto& v) {
+          using T = std::decay_t<decltype(v)>;
+          if constexpr (std::is_same_v<T, std::monostate>) {
+            value.SetNull();
+          } else if constexpr (std::is_same_v<T, std::string>) {
+            value.SetBytes(v);
+          } else if constexpr (std::is_same_v<T, bool>) {
+            value.SetUInt16(v ? 1 : 0);
+          } else if constexpr (std::is_same_v<T, int16_t>) {
+            value.SetInt16(v);
+          } else if constexpr (std::is_same_v<T, uint16_t>) {
+            value.SetUInt16(v);
+          } else if constexpr (std::is_same_v<T, int32_t>) {
+            value.SetInt32(v);
+          } else if constexpr (std::is_same_v<T, uint32_t>) {
+            value.SetUInt32(v);
+          } else if constexpr (std::is_same_v<T, int64_t>) {
+            value.SetInt64(v);
+          } else if constexpr (std::is_same_v<T, double>) {
+            value.SetDouble(v);
+          } else if constexpr (std::is_same_v<T, long double>) {
+            value.SetDouble(static_cast<double>(v));
+          } else if constexpr (std::is_same_v<T, Bcd>) {
+            value.SetBcd(v);
+          } else if constexpr (std::is_same_v<T, BlobReference>) {
+            if (v.FirstBlock == 0 || !table_.HasBlobFields()) {
+              value.SetNull();
+              return;
+            }
+            TBlobBuffer blob(table_.BlobFile(), v);
+            blob.ReadValue();
+            const auto& bytes = blob.Value();
+            value.SetBytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+          } else if constexpr (std::is_same_v<T, std::vector<uint8_t>>) {
+            value.SetBytes(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));
+          }
+        },
+        stored);
+  }
+
+ private:
+  TDataTable& table_;
+  const uint8_t* record_;
+};
+
+bool IsLogical(const TExpToken& node) {
+  return (node.NodeKind == kNodeBinary && (node.OpCode == kOpAnd || node.OpCode == kOpOr) && node.Left &&
+          node.Right) ||
+         (node.NodeKind == kNodeUnary && node.OpCode == kOpNot && node.Left);
+}
+
+bool IsStringColumnSide(const TExpToken* node) {
+  if (!node) return false;
+  if (node->NodeKind == kNodeFunction && (node->OpCode == kFuncUpper || node->OpCode == kFuncLower)) {
+    node = !node->Arguments.empty() ? node->Arguments[0] : node->Left;
+    if (!node) return false;
+  }
+  return node->NodeKind == kNodeColumn && node->DataType == kFieldTypeString;
+}
+
+// A deep copy of a tree, with `map` from each original node to its copy.
+TExpToken* CopyTree(const TExpToken& source, std::unordered_map<const TExpToken*, TExpToken*>& map) {
+  TExpToken* copy = TExpTokenStack::Take();
+  copy->TokenText = source.TokenText;
+  copy->NodeKind = source.NodeKind;
+  copy->OpCode = source.OpCode;
+  copy->ColumnName = source.ColumnName;
+  copy->FieldNo = source.FieldNo;
+  copy->TableAlias = source.TableAlias;
+  copy->SourceTable = source.SourceTable;
+  copy->SubQuery = source.SubQuery;
+  copy->CopyValueFrom(source);
+  copy->IsParameter = source.IsParameter;
+  copy->ParameterIndex = source.ParameterIndex;
+  copy->FromString = source.FromString;
+  copy->SavedDataType = source.SavedDataType;
+  copy->SavedSubType = source.SavedSubType;
+  copy->SavedDataSize = source.SavedDataSize;
+  copy->SavedDataScale = source.SavedDataScale;
+  copy->OptimizeLevel = source.OptimizeLevel;
+  copy->EstimatedCount = source.EstimatedCount;
+  copy->EstimatedCost = source.EstimatedCost;
+  copy->Promotable = source.Promotable;
+  copy->IndexNo = source.IndexNo;
+  map[&source] = copy;
+  if (source.Left) copy->SetLeft(CopyTree(*source.Left, map));
+  if (source.Right) copy->SetRight(CopyTree(*source.Right, map));
+  for (const TExpToken* argument : source.Arguments) copy->AddArgument(CopyTree(*argument, map));
+  return copy;
+}
+
+}  // namespace
+
+TFilter::TFilter(TDataCursor& cursor, TExpTokenPtr owned, TExpToken* expression, const TCursorFilterOptions& options)
+    : cursor_(cursor), owned_(std::move(owned)), expression_(expression), options_(options) {
+  if (owned_) expression_ = owned_.get();
+  MarkPartialComparisons(*expression_);
+}
+
+TFilter::TFilter(TDataCursor& cursor, void* owner, TFilterCallback callback, const TCursorFilterOptions& options)
+    : cursor_(cursor), owner_(owner), callback_(std::move(callback)), isCallback_(true), options_(options) {}
+
+std::unique_ptr<TFilter> TFilter::CopyFor(TDataCursor& cursor) const {
+  if (isCallback_) return std::make_unique<TFilter>(cursor, owner_, callback_, options_);
+  std::unordered_map<const TExpToken*, TExpToken*> map;
+  TExpTokenPtr tree(CopyTree(*expression_, map));
+  TCursorFilterOptions options = options_;
+  // The copy's constants are already stripped of their "*": its prefix
+  // lengths come from this filter.
+  options.NoPartialCompare = true;
+  auto copy = std::make_unique<TFilter>(cursor, std::move(tree), nullptr, options);
+  copy->options_.NoPartialCompare = options_.NoPartialCompare;
+  for (const auto& [node, length] : partial_) copy->partial_[map.at(node)] = length;
+  copy->optimizeLevel_ = optimizeLevel_;
+  return copy;
+}
+
+void TFilter::ReplaceExpression(TExpTokenPtr tree) {
+  owned_ = std::move(tree);
+  expression_ = owned_.get();
+  partial_.clear();
+  MarkPartialComparisons(*expression_);
+  Analyse();
+}
+
+void TFilter::MarkPartialComparisons(TExpToken& node) {
+  if (IsLogical(node)) {
+    MarkPartialComparisons(*node.Left);
+    if (node.Right) MarkPartialComparisons(*node.Right);
+    return;
+  }
+  if (options_.NoPartialCompare || node.NodeKind != kNodeBinary ||
+      (node.OpCode != kOpEqual && node.OpCode != kOpNotEqual) || !node.Left || !node.Right) {
+    return;
+  }
+  TExpToken* constant = nullptr;
+  if (IsStringColumnSide(node.Left) && node.Right->NodeKind == kNodeConstant) constant = node.Right;
+  if (IsStringColumnSide(node.Right) && node.Left->NodeKind == kNodeConstant) constant = node.Left;
+  if (!constant || constant->IsNull || constant->IsParameter || constant->DataType != kFieldTypeString) return;
+  const std::string_view text = constant->Bytes();
+  if (text.size() < 2 || text.back() != '*') return;
+  const std::string prefix(text.substr(0, text.size() - 1));
+  constant->SetBytes(prefix);
+  partial_[&node] = prefix.size();
+}
+
+TEvaluateOptions TFilter::EvaluateOptions(size_t partialLength) const {
+  TEvaluateOptions options;
+  const TableLocale locale = cursor_.Table()->DataFile().Locale();
+  options.LanguageId = static_cast<uint16_t>(locale.LanguageId);
+  options.SortId = static_cast<uint16_t>(locale.SortId);
+  options.CaseInsensitive = options_.CaseInsensitive;
+  options.PartialLength = partialLength;
+  return options;
+}
+
+bool TFilter::Truth(const TExpToken& node) {
+  // Logical operators are walked here only where a comparison below them
+  // needs its own prefix length; otherwise the evaluator takes the whole
+  // subtree.
+  if (!partial_.empty() && IsLogical(node)) {
+    if (node.OpCode == kOpNot) return !Truth(*node.Left);
+    if (node.OpCode == kOpAnd) return Truth(*node.Left) && Truth(*node.Right);
+    return Truth(*node.Left) || Truth(*node.Right);
+  }
+  const auto partial = partial_.find(&node);
+  TFilterRecordAccess access(*cursor_.Table(), record_);
+  return EvaluateCondition(node, access, EvaluateOptions(partial == partial_.end() ? 0 : partial->second));
+}
+
+void TFilter::Analyse() {
+  if (isCallback_ || !expression_) {
+    optimizeLevel_ = 0;
+    return;
+  }
+  TDataTable& table = *cursor_.Table();
+  TIndexFile& index = table.IndexFile();
+  TFilterIndexContext context;
+  context.Index = &index;
+  context.Fields = &table.DataFile().Fields();
+  context.Locale = table.DataFile().Locale();
+  context.HasPrimaryKey = !index.NoPrimaryKey() && index.Definition(kPrimarySlot).IndexFieldCount > 0;
+  context.RecordCount = index.ActiveRecordCount();
+  context.CaseInsensitive = options_.CaseInsensitive;
+  context.Estimates = options_.ComputeEstimates;
+  context.NinetyPercentRule = options_.NinetyPercentRule && cursor_.NaturalOrder();
+  context.Partial = &partial_;
+  AnalyseFilterNode(*expression_, context);
+  optimizeLevel_ = expression_->OptimizeLevel;
+}
+
+bool TFilter::Accepts(const uint8_t* record) {
+  if (isCallback_) return callback_(owner_, record);
+  record_ = record;
+  const bool result = Truth(*expression_);
+  record_ = nullptr;
+  return result;
+}
+
+void TFilter::Evaluate(const TRecordsBitmap& candidates, uint64_t& readCount) {
+  TRecordsBitmap result(candidates.Size());
+  if (isCallback_) {
+    ScanRecords(candidates, result, readCount, [this](const uint8_t* record) { return callback_(owner_, record); });
+  } else {
+    EvaluateNode(*expression_, candidates, result, readCount);
+  }
+  bitmap_ = std::move(result);
+}
+
+void TFilter::ScanRecords(const TRecordsBitmap& candidates, TRecordsBitmap& result, uint64_t& readCount,
+                          const std::function<bool(const uint8_t*)>& test) {
+  result.SetSize(candidates.Size());
+  result.ClearAll();
+  TDataFile& data = cursor_.Table()->DataFile();
+  const int32_t slots = data.RecordSlotCount();
+  std::vector<uint8_t> record(data.RecordSize());
+  for (uint32_t n = candidates.NextSet(1); n != 0 && n <= static_cast<uint32_t>(slots);
+       n = n < candidates.Size() ? candidates.NextSet(n + 1) : 0) {
+    const TRecord* stored = data.GetRecord(static_cast<int32_t>(n));
+    std::memcpy(record.data(), stored->Data(), record.size());
+    if (RecordStatus(record.data()) != kRecordInUse) continue;
+    ++readCount;
+    if (test(record.data())) result.Set(n);
+  }
+}
+
+void TFilter::EvaluateNode(TExpToken& node, const TRecordsBitmap& candidates, TRecordsBitmap& result,
+                           uint64_t& readCount) {
+  const uint32_t size = candidates.Size();
+  if (!ContainsColumn(&node)) {
+    // Nothing of the record counts: one evaluation decides for all.
+    record_ = nullptr;
+    result = candidates;
+    if (!Truth(node)) result.ClearAll();
+    return;
+  }
+  if (node.OptimizeLevel != 0) {
+    if (node.NodeKind == kNodeBinary && node.OpCode == kOpAnd) {
+      TRecordsBitmap left(size);
+      EvaluateNode(*node.Left, candidates, left, readCount);
+      EvaluateNode(*node.Right, left, result, readCount);
+      return;
+    }
+    if (node.NodeKind == kNodeBinary && node.OpCode == kOpOr) {
+      TRecordsBitmap right(size);
+      EvaluateNode(*node.Left, candidates, result, readCount);
+      EvaluateNode(*node.Right, candidates, right, readCount);
+      result.Or(right);
+      return;
+    }
+    if (node.NodeKind == kNodeUnary && node.OpCode == kOpNot) {
+      TRecordsBitmap operand(size);
+      EvaluateNode(*node.Left, candidates, operand, readCount);
+      operand.Invert();
+      result = candidates;
+      result.And(operand);
+      return;
+    }
+    TDataTable& table = *cursor_.Table();
+    TIndexFile& index = table.IndexFile();
+    TFilterIndexContext context;
+    context.Index = &index;
+    context.Fields = &table.DataFile().Fields();
+    context.Locale = table.DataFile().Locale();
+    context.HasPrimaryKey = !index.NoPrimaryKey() && index.Definition(kPrimarySlot).IndexFieldCount > 0;
+    context.CaseInsensitive = options_.CaseInsensitive;
+    context.Partial = &partial_;
+    if (IndexComparisonRecords(node, context, size, result)) {
+      result.And(candidates);
+      return;
+    }
+  }
+  ScanRecords(candidates, result, readCount, [&](const uint8_t* record) {
+    record_ = record;
+    const bool passes = Truth(node);
+    record_ = nullptr;
+    return passes;
+  });
+}
+
+}  // namespace rudira
