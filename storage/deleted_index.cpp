@@ -9,7 +9,8 @@
 
 namespace rudira {
 
-int32_t RebuildDeletedIndex(TDataFile& data, TIndexFile& index) {
+int32_t RebuildDeletedIndex(TDataFile& data, TIndexFile& index,
+                            const std::function<void(int32_t slot, int32_t slots)>& processed) {
   // The old pages go back to the index's free chain page by page would need
   // a walk of a possibly broken tree; starting from an empty root instead
   // leaves them unowned, as removing an index does.
@@ -26,6 +27,7 @@ int32_t RebuildDeletedIndex(TDataFile& data, TIndexFile& index) {
     BuildSysDeletedKey(record->Data(), key.data());
     if (RecordStatus(record->Data()) == kRecordInUse) ++active;
     tree.Insert(key.data(), n);
+    if (processed) processed(n, slots);
   }
   index.SetActiveRecordCount(active);
   index.MarkHeaderModified();

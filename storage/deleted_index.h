@@ -13,6 +13,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "storage/data_file.h"
 #include "storage/index_file.h"
@@ -22,7 +23,10 @@ namespace rudira {
 // Empties slot 31 and enters every record slot of `data`; sets the index
 // header's ActiveRecordCount to the number of records in use. Two slots
 // with the same status and id (possible only with caller-given ids) keep
-// the first. Returns the number of records in use.
-int32_t RebuildDeletedIndex(TDataFile& data, TIndexFile& index);
+// the first. Returns the number of records in use. `processed`, when
+// given, is told after each slot (slot number, number of slots), for
+// progress reports.
+int32_t RebuildDeletedIndex(TDataFile& data, TIndexFile& index,
+                            const std::function<void(int32_t slot, int32_t slots)>& processed = {});
 
 }  // namespace rudira

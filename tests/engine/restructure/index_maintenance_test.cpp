@@ -2,6 +2,8 @@
 // their preconditions.
 #include "engine/restructure/restructure_fixture.h"
 
+#include <filesystem>
+
 #include "engine/error_codes.h"
 #include "storage/index_tree.h"
 
@@ -102,6 +104,26 @@ TEST_F(IndexMaintenanceTest, DeleteIndexRemovesTheDefinitionAndSelectsThePrimary
   cursor->DeleteIndex("");
   EXPECT_TRUE(cursor->NaturalOrder());
   EXPECT_EQ(Walk(*cursor), (std::vector<int32_t>{2, 1}));
+}
+
+TEST_F(IndexMaintenanceTest, RebuildOfALostDeletedRecordsIndexReportsProgress) {
+  CreateValues({{1, 1}, {2, 2}, {3, 3}, {4, 4}});
+  {
+    auto cursor = Open("t");
+    std::vector<uint8_t> record(cursor->RecordSize());
+    cursor->SetToBegin();
+    ASSERT_EQ(cursor->GetNextRecord(record.data()), 0);
+    cursor->DeleteRecord(record.data());
+  }
+  std::filesystem::remove(dir_ + "t.IDX");
+  session_->SetProgressSteps(2);  // every 50 percent
+  std::vector<int> told;
+  auto cursor = Open("t", [&](TDataCursor& c) {
+    c.SetProgressCallback([&](TDataCursor&, int percent) { told.push_back(percent); });
+  });
+  EXPECT_EQ(told, (std::vector<int>{50, 100}));
+  EXPECT_EQ(cursor->Table()->IndexFile().ActiveRecordCount(), 3);
+  EXPECT_EQ(Walk(*cursor, "N"), (std::vector<int32_t>{2, 3, 4}));
 }
 
 TEST_F(IndexMaintenanceTest, EmptyTableRemovesEveryRecord) {
