@@ -294,5 +294,53 @@ TEST_F(CursorEditTest, RandomEditsMatchAModel) {
   }
 }
 
+class CursorTransactionTest : public CursorTest {
+ protected:
+  void SetUp() override {
+    CursorTest::SetUp();
+    CreatePeople();
+  }
+};
+
+TEST_F(CursorTransactionTest, RecordStaysLockedUntilCommitButItsCursorMayEditAgain) {
+  session_->SetLockRetryCount(255);
+  session_->SetLockWaitTime(60000);  // a retry wait would stall the test for hours
+  auto a = Open("people");
+  AddPerson(*a, 1, "Aiko", "Kyoto");
+  auto b = Open("people");
+  db_->StartTransaction();
+  std::vector<uint8_t> record = GoTo(*a, 1);
+  ASSERT_EQ(a->GetCurrentRecord(record.data(), true), 0);
+  Set(*a, record, "CITY", std::string("Nara"));
+  a->ModifyRecord(record.data());
+  EXPECT_EQ(a->LockedRecordNo(), 0);
+  EXPECT_TRUE(a->Table()->RecordLockedHere(1));  // its unlock waits for the commit
+
+  record = Current(*a);
+  ASSERT_EQ(a->GetCurrentRecord(record.data(), true), 0);  // the same record again
+  std::vector<uint8_t> other = GoTo(*b, 1);
+  EXPECT_EQ(CodeOf([&] { b->GetCurrentRecord(other.data(), true); }), RUDIRA_RECLOCKFAILED);
+  a->CancelRecord();
+  db_->Commit(false);
+  EXPECT_FALSE(a->Table()->RecordLockedHere(1));
+  other = Current(*b);
+  EXPECT_EQ(TextOf(*b, other, "CITY"), "Nara");
+  EXPECT_EQ(b->GetCurrentRecord(other.data(), true), 0);
+  b->CancelRecord();
+}
+
+TEST_F(CursorTransactionTest, RollbackTakesBackAppendedRecords) {
+  auto cursor = Open("people");
+  AddPerson(*cursor, 1, "Aiko", "Kyoto");
+  db_->StartTransaction();
+  AddPerson(*cursor, 2, "Botan", "Osaka");
+  EXPECT_EQ(Walk(*cursor), (std::vector<int32_t>{1, 2}));
+  db_->Rollback();
+  EXPECT_EQ(Walk(*cursor), (std::vector<int32_t>{1}));
+  EXPECT_EQ(cursor->GetRecordCount(), 1);
+  AddPerson(*cursor, 3, "Chiyo", "Kobe");
+  EXPECT_EQ(Walk(*cursor), (std::vector<int32_t>{1, 3}));
+}
+
 }  // namespace
 }  // namespace rudira::cursortest
