@@ -246,9 +246,10 @@ class LessonWindowTest : public QObject {
     if (!testing::SqlExecutionAvailable()) QSKIP("SQL statement execution is not in this build");
     messages_.clear();
     BoardState board;
-    board.ProgramDirectory = MOMIRO_PROGRAM_DIR;
     TDataModule1 module;
     TForm2 form(board, LessonDataOf(module));
+    board.ProgramDirectory = MOMIRO_PROGRAM_DIR;
+    form.Help().SetHelpFile(QString(MOMIRO_PROGRAM_DIR) + "Momiro.hlp");
     form.show();
     QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
     QTableView* contents = Find<QTableView>(&form, "DBGrid1");
@@ -296,10 +297,10 @@ class LessonWindowTest : public QObject {
     if (!testing::SqlExecutionAvailable()) QSKIP("SQL statement execution is not in this build");
     messages_.clear();
     BoardState board;
-    board.ProgramDirectory = MOMIRO_PROGRAM_DIR;
     TDataModule1 module;
     {
       TForm2 form(board, LessonDataOf(module));
+      board.ProgramDirectory = MOMIRO_PROGRAM_DIR;
       form.N10Click();
       form.Label1MouseDown(P(3, 3), Qt::LeftButton);
       form.Label1MouseDown(P(15, 15), Qt::LeftButton);
@@ -308,9 +309,9 @@ class LessonWindowTest : public QObject {
     }
     // A new run of the program on the same kyozai.
     BoardState again;
-    again.ProgramDirectory = MOMIRO_PROGRAM_DIR;
     TDataModule1 module2;
     TForm2 form(again, LessonDataOf(module2));
+    again.ProgramDirectory = MOMIRO_PROGRAM_DIR;
     form.N10Click();
     form.N2Click();
     QCOMPARE(again.Cell(P(3, 3)), kBlack);
