@@ -13,11 +13,13 @@
 // Columns: the given fields with their titles, or every field of the
 // dataset under its display label. A click on a grid row makes that row the
 // dataset's current record (MoveToRow), as a data-aware grid does before
-// its click handler runs. Without a data source, or on a closed dataset, the
-// model has no rows.
+// its click handler runs; that move changes no row, so it only moves the
+// current row. Without a data source, or on a closed dataset, the model has
+// no rows; an engine error while reading them leaves it without rows and is
+// shown in a message box, as a handler's error is.
 //
-// Used from the GUI thread only; the data source must outlive the model or
-// be detached first (SetDataSource(nullptr)).
+// Used from the GUI thread only. The source is not owned; one destroyed
+// before the model detaches it (no rows).
 #ifndef MOMIRO_APP_DATA_GRID_MODEL_H_
 #define MOMIRO_APP_DATA_GRID_MODEL_H_
 
