@@ -148,9 +148,22 @@ class TSelectExecutor {
   // password for it (TDataCursor's password request).
   void SetPasswordCallback(TCursorPasswordCallback callback) { password_ = std::move(callback); }
 
+  bool RequestLive() const { return requestLive_; }
+  int32_t MaxRowCount() const { return maxRowCount_; }
+  const ProgressCallback& Progress() const { return progress_; }
+  const TCursorPasswordCallback& PasswordCallback() const { return password_; }
+
+  // Runs the statements other than SELECT and the transaction statements
+  // (INSERT, UPDATE, DELETE and the definition statements) and returns their
+  // rows affected. Until the executor of those statements is installed, a
+  // text holding one fails with 11949.
+  using StatementRunner = std::function<int32_t(TQueryStatement& statement)>;
+  void SetStatementRunner(StatementRunner runner) { runner_ = std::move(runner); }
+
   class TImpl;  // the per-query machinery (sql/select_*.cpp)
 
  private:
+  void PrepareCurrentStatement();
   void RunCurrentStatement();
 
   TDataSession& session_;
@@ -167,6 +180,10 @@ class TSelectExecutor {
   int32_t rowsAffected_ = 0;
   ProgressCallback progress_;
   TCursorPasswordCallback password_;
+  StatementRunner runner_;
+  int32_t transactionMark_ = 0;  // rows affected at START TRANSACTION
+  std::string text_;             // the whole text, for a new run of all its statements
+  bool movedOn_ = false;         // the statement is no longer the text's first
 };
 
 }  // namespace rudira

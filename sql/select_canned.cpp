@@ -1,0 +1,638 @@
+// Execution of a SELECT: the live result (the base cursor with its WHERE
+// filter and index), and the canned result: WHERE pieces set as cursor
+// filters in two passes, the driving-table choice, the nested-loop walk over
+// the join links, the result rows, UNION, DISTINCT, ORDER BY and TOP through
+// the data-file sort.
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "engine/error_codes.h"
+#include "engine/errors.h"
+#include "sql/select_query_run.h"
+#include "storage/data_file_sort.h"
+#include "storage/deleted_index.h"
+#include "storage/field_type.h"
+#include "storage/field_value.h"
+
+namespace rudira {
+
+namespace {
+
+TSourceRun* SourceOf(const TExpToken& column) { return static_cast<TSourceRun*>(column.SourceTable); }
+
+void TypeLike(TExpToken& value, const TFieldDescriptor& field) {
+  value.SetType(field.FieldType, field.SubType, field.Size, field.Scale);
+}
+
+TExpTokenPtr MakeAnd(TExpTokenPtr left, TExpTokenPtr right) {
+  TExpTokenPtr node = TExpTokenStack::TakePtr();
+  node->NodeKind = kNodeBinary;
+  node->OpCode = kOpAnd;
+  node->TokenText = "AND";
+  node->SetType(kFieldTypeBoolean);
+  node->SetLeft(left.release());
+  node->SetRight(right.release());
+  return node;
+}
+
+void SplitAnd(TExpToken* node, std::vector<TExpToken*>& pieces) {
+  if (node && node->NodeKind == kNodeBinary && node->OpCode == kOpAnd) {
+    SplitAnd(node->Left, pieces);
+    SplitAnd(node->Right, pieces);
+  } else if (node) {
+    pieces.push_back(node);
+  }
+}
+
+bool IsComparison(const TExpToken& node) {
+  return node.NodeKind == kNodeBinary && node.OpCode >= kOpEqual && node.OpCode <= kOpLessEqual;
+}
+
+double Seconds(std::chrono::steady_clock::time_point start) {
+  const auto ms =
+      std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
+  return static_cast<double>(ms) / 1000.0;
+}
+
+// The walk over the joined rows of one canned query and the rows it makes.
+class TWalker {
+ public:
+  TWalker(TSelectExecutor::TImpl& impl, TQueryRun& run) : impl_(impl), run_(run), query_(run.Query) {}
+
+  void Run() {
+    SetFilters();
+    BuildOrder();
+    // The component's maximum row count reaches the master query only; a
+    // sub-query or UNION member always runs to the end.
+    const int32_t maxRows = query_.MaxRowCount;
+    limit_ = maxRows >= 0 ? maxRows : -1;
+    if (query_.TopCount >= 0 && !query_.OrderByPresent && !query_.GroupByPresent && !query_.ImplicitGrouping &&
+        !query_.Distinct && query_.NextUnion == nullptr) {
+      limit_ = limit_ < 0 ? query_.TopCount : std::min(limit_, query_.TopCount);
+    }
+    record_.assign(run_.ResultCursor->RecordSize(), 0);
+    TDataCursor& driving = *run_.Sources[order_.front()].Cursor;
+    drivingCount_ = driving.GetRecordCount();
+    step_ = impl_.Session.ProgressStep();
+    if (limit_ != 0) Level(0);
+    Report(100, true);
+  }
+
+ private:
+  // --- filters of this execution
+  void SetFilters() {
+    const bool single = run_.Sources.size() == 1;
+    std::vector<std::pair<size_t, TExpToken*>> secondPass;
+    for (size_t t = 0; t < run_.Sources.size(); ++t) {
+      TSourceRun& source = run_.Sources[t];
+      if (source.Cursor->FilterCount() > 0) source.Cursor->DropFilter(nullptr);
+      source.Kept.clear();
+      source.Filters.clear();
+      for (TExpToken* piece : source.Own) {
+        if (ContainsSubSelect(piece)) {
+          source.Kept.push_back(piece);
+          continue;
+        }
+        TFilter* filter = source.Cursor->AddFilter(CopyTree(*piece));
+        if (source.Cursor->GetFilterOptimizeLevel(filter) == 0) {
+          source.Cursor->DropFilter(filter);
+          if (single) source.Kept.push_back(piece);
+          else secondPass.push_back({t, piece});
+          continue;
+        }
+        source.Cursor->ActivateFilter(filter);
+        source.Filters.push_back(filter);
+      }
+    }
+    ChooseDriving();
+    for (const auto& [t, piece] : secondPass) {
+      TSourceRun& source = run_.Sources[t];
+      TFilter* filter = source.Cursor->AddFilter(CopyTree(*piece));
+      source.Cursor->ActivateFilter(filter);
+      source.Filters.push_back(filter);
+    }
+  }
+
+  void ChooseDriving() {
+    root_ = 0;
+    while (root_ < run_.Sources.size() && run_.Sources[root_].OuterTarget) ++root_;
+    if (root_ == run_.Sources.size()) RaiseSql(" Internal join optimization error");
+    if (query_.NoJoinOptimize || run_.Sources.size() < 2) return;
+    for (const TSourceRun& source : run_.Sources) {
+      if (source.HasJoinOwnCondition) return;
+    }
+    int32_t best = run_.Sources[root_].Cursor->GetRecordCount();
+    const int32_t first = best;
+    size_t chosen = root_;
+    for (size_t t = 0; t < run_.Sources.size(); ++t) {
+      const TSourceRun& source = run_.Sources[t];
+      if (source.OuterTarget || t == root_) continue;
+      bool preserved = false;
+      for (const TSourceRun& other : run_.Sources) preserved = preserved || (other.OuterTarget && other.OuterFrom == t);
+      if (preserved) continue;
+      const int32_t count = source.Cursor->GetRecordCount();
+      if (count < best) {
+        best = count;
+        chosen = t;
+      }
+    }
+    if (best < first) root_ = chosen;
+  }
+
+  // The walk order from the driving table, and at each level the
+  // conditions that link the table to the tables before it.
+  void BuildOrder() {
+    const size_t n = run_.Sources.size();
+    std::vector<bool> visited(n, false);
+    order_.push_back(root_);
+    visited[root_] = true;
+    while (order_.size() < n) {
+      size_t next = n;
+      for (size_t t = 0; t < n && next == n; ++t) {
+        if (visited[t]) continue;
+        const TSourceRun& source = run_.Sources[t];
+        if (source.OuterTarget) {
+          if (visited[source.OuterFrom]) next = t;
+          continue;
+        }
+        for (const TInnerEdge& edge : run_.Edges) {
+          if ((edge.A == t && visited[edge.B]) || (edge.B == t && visited[edge.A])) next = t;
+        }
+      }
+      for (size_t t = 0; t < n && next == n; ++t) {
+        if (!visited[t] && !run_.Sources[t].OuterTarget) next = t;
+      }
+      if (next == n) RaiseSql("Internal join error attempting to combine join expressions");
+      order_.push_back(next);
+      visited[next] = true;
+    }
+    conditions_.resize(n);
+    std::vector<bool> before(n, false);
+    for (size_t level = 0; level < n; ++level) {
+      const size_t t = order_[level];
+      for (const TInnerEdge& edge : run_.Edges) {
+        if ((edge.A == t && before[edge.B]) || (edge.B == t && before[edge.A])) {
+          conditions_[level].push_back(edge.Condition);
+        }
+      }
+      if (run_.Sources[t].OuterTarget) SplitAnd(run_.Sources[t].OuterCondition, conditions_[level]);
+      before[t] = true;
+    }
+  }
+
+  // A copy of `condition` for the cursor of `target`, with the columns of
+  // the other tables replaced by their current values. A comparison of such
+  // a value that is NULL holds for no record (a NULL key joins nothing),
+  // unless it is an IS NULL test: it becomes FALSE in place, so that OR and
+  // NOT around it keep their meaning. Returns false when the whole
+  // condition came out FALSE.
+  bool Substitute(const TExpToken& condition, const TSourceRun* target, TExpTokenPtr& out) {
+    out = CopyTree(condition);
+    std::vector<TExpToken*> nulls;
+    Replace(*out, target, nulls);
+    for (TExpToken* value : nulls) {
+      if (!value) continue;  // freed with an enclosing comparison
+      TExpToken* comparison = value->Parent;
+      if (!comparison || !IsComparison(*comparison) || !comparison->Left || !comparison->Right) continue;
+      const TExpToken* other = comparison->Left == value ? comparison->Right : comparison->Left;
+      const bool nullLiteral = other->NodeKind == kNodeConstant && other->IsNull &&
+                               std::find(nulls.begin(), nulls.end(), other) == nulls.end();
+      if (nullLiteral) continue;
+      MakeFalse(*comparison, nulls);
+    }
+    return !(out->NodeKind == kNodeConstant && out->DataType == kFieldTypeBoolean && !out->IsNull &&
+             out->UInt16() == 0);
+  }
+
+  // Turns `node` into the constant FALSE, freeing its operands (and
+  // forgetting them in `nulls`).
+  static void MakeFalse(TExpToken& node, std::vector<TExpToken*>& nulls) {
+    for (TExpToken** child : {&node.Left, &node.Right}) {
+      if (!*child) continue;
+      std::replace(nulls.begin(), nulls.end(), *child, static_cast<TExpToken*>(nullptr));
+      TExpTokenStack::Free(*child);
+      *child = nullptr;
+    }
+    node.NodeKind = kNodeConstant;
+    node.OpCode = 0;
+    node.TokenText = "FALSE";
+    node.SetType(kFieldTypeBoolean);
+    node.SetUInt16(0);
+  }
+
+  void Replace(TExpToken& node, const TSourceRun* target, std::vector<TExpToken*>& nulls) {
+    if (node.NodeKind == kNodeColumn && node.SourceTable && SourceOf(node) != target) {
+      const TSourceRun& source = *SourceOf(node);
+      if (source.NullRow) {
+        node.SetNull();
+      } else {
+        ReadFieldToken(*source.Cursor->Table(), source.Cursor->Field(node.FieldNo), source.Record.data(), node);
+      }
+      node.NodeKind = kNodeConstant;
+      node.SourceTable = nullptr;
+      node.FieldNo = 0;
+      node.ColumnName.clear();
+      node.TableAlias.clear();
+      if (node.IsNull) nulls.push_back(&node);
+      return;
+    }
+    if (node.Left) Replace(*node.Left, target, nulls);
+    if (node.Right) Replace(*node.Right, target, nulls);
+    for (TExpToken* argument : node.Arguments) Replace(*argument, target, nulls);
+  }
+
+  bool KeptHold(const TSourceRun& source) {
+    for (const TExpToken* piece : source.Kept) {
+      if (!EvaluateCondition(*piece, impl_.Access, Options())) return false;
+    }
+    return true;
+  }
+
+  TEvaluateOptions Options() const {
+    TEvaluateOptions options;
+    options.LanguageId = query_.LanguageId;
+    options.SortId = query_.SortId;
+    return options;
+  }
+
+  void Level(size_t level) {
+    if (stop_) return;
+    if (level == order_.size()) {
+      Produce();
+      return;
+    }
+    TSourceRun& source = run_.Sources[order_[level]];
+    TDataCursor& cursor = *source.Cursor;
+    TFilter* probe = nullptr;
+    bool possible = true;
+    if (!conditions_[level].empty()) {
+      TExpTokenPtr tree;
+      for (const TExpToken* condition : conditions_[level]) {
+        TExpTokenPtr piece;
+        if (!Substitute(*condition, &source, piece)) possible = false;
+        tree = tree ? MakeAnd(std::move(tree), std::move(piece)) : std::move(piece);
+      }
+      if (possible) {
+        probe = cursor.AddFilter(std::move(tree));
+        cursor.ActivateFilter(probe);
+      }
+    }
+    bool matched = false;
+    try {
+      if (possible) {
+        cursor.SetToBegin();
+        while (!stop_ && cursor.GetNextRecord(source.Record.data()) == 0) {
+          if (level == 0) CountDriving();
+          if (!KeptHold(source)) continue;
+          matched = true;
+          Level(level + 1);
+        }
+      }
+    } catch (...) {
+      if (probe) cursor.DropFilter(probe);
+      throw;
+    }
+    if (probe) cursor.DropFilter(probe);
+    if (!matched && !stop_ && source.OuterTarget) {
+      source.NullRow = true;
+      try {
+        Level(level + 1);
+      } catch (...) {
+        source.NullRow = false;
+        throw;
+      }
+      source.NullRow = false;
+    }
+  }
+
+  void Produce() {
+    for (const TExpToken* condition : run_.RowConditions) {
+      if (!EvaluateCondition(*condition, impl_.Access, Options())) return;
+    }
+    TDataCursor& result = *run_.ResultCursor;
+    result.InitRecord(record_.data());
+    const TableLocale locale = result.Table()->DataFile().Locale();
+    std::vector<std::pair<int, TExpTokenPtr>> blobs;
+    for (size_t i = 0; i < run_.Columns.size(); ++i) {
+      const TResultColumn& column = run_.Columns[i];
+      if (!column.Expression) continue;  // a counter filled by grouping
+      TExpTokenPtr value;
+      if (!column.Calculated) {
+        const TSourceRun& source = *SourceOf(*column.Expression);
+        value = TExpTokenStack::TakePtr();
+        TypeLike(*value, column.Field);
+        if (source.NullRow) value->SetNull();
+        else ReadFieldToken(*source.Cursor->Table(), source.Cursor->Field(column.OriginFieldNo), source.Record.data(), *value);
+      } else {
+        value = EvaluateExpression(*column.Expression, impl_.Access, Options());
+      }
+      if (column.Field.FieldType == kFieldTypeBlob) {
+        StoreFieldNull(record_.data(), column.Field);
+        if (!value->IsNull && value->ValueLength > 0) blobs.push_back({static_cast<int>(i + 1), std::move(value)});
+        continue;
+      }
+      if (!StoreTokenValue(record_.data(), column.Field, *value, locale)) StoreFieldNull(record_.data(), column.Field);
+    }
+    for (auto& [fieldNo, value] : blobs) {
+      result.PutBlob(fieldNo, record_.data(), 0, value->ValueLength, value->Value.data());
+    }
+    result.AppendRecord(record_.data(), false);
+    ++produced_;
+    if (limit_ >= 0 && produced_ >= limit_) stop_ = true;
+  }
+
+  void CountDriving() {
+    ++visited_;
+    if (drivingCount_ <= 0) return;
+    const int percent = static_cast<int>(std::lround(100.0 * visited_ / drivingCount_));
+    Report(std::min(percent, 100), false);
+  }
+
+  void Report(int percent, bool final) {
+    const auto& progress = impl_.Owner.Progress();
+    if (!progress) return;
+    if (!final && percent - lastReported_ < step_) return;
+    lastReported_ = percent;
+    bool abort = false;
+    progress(percent, abort);
+    if (abort && !final) {
+      stop_ = true;
+      impl_.Aborted = true;
+    }
+  }
+
+  TSelectExecutor::TImpl& impl_;
+  TQueryRun& run_;
+  TDataQuery& query_;
+  size_t root_ = 0;
+  std::vector<size_t> order_;
+  std::vector<std::vector<TExpToken*>> conditions_;
+  std::vector<uint8_t> record_;
+  int32_t limit_ = -1;
+  int32_t produced_ = 0;
+  bool stop_ = false;
+  int32_t drivingCount_ = 0;
+  int64_t visited_ = 0;
+  int lastReported_ = 0;
+  int step_ = 5;
+};
+
+}  // namespace
+
+// ---------------------------------------------------------------------------
+
+void TRunAccess::ReadColumn(const TExpToken& column, TExpToken& value) {
+  const TSourceRun* source = SourceOf(column);
+  if (!source) {
+    value.SetNull();
+    return;
+  }
+  const uint8_t* record = source == overrideSource_ ? overrideRecord_ : source->Record.data();
+  if (source->NullRow && source != overrideSource_) {
+    value.SetNull();
+    return;
+  }
+  ReadFieldToken(*source->Cursor->Table(), source->Cursor->Field(column.FieldNo), record, value);
+}
+
+bool TRunAccess::SubSelectHasRow(const TExpToken& subSelect, const TExpToken& tested) {
+  TQueryRun* run = impl_.RunOf(static_cast<const TDataQuery*>(subSelect.SubQuery));
+  if (!run) RaiseSql("Internal table filter error");
+  if (tested.IsNull) return false;
+  if (!run->SubValuesReady) {
+    run->SubValues.clear();
+    TDataCursor* cursor = run->Live ? run->LiveCursor : run->ResultCursor.get();
+    std::vector<uint8_t> record(cursor->RecordSize());
+    cursor->SetToBegin();
+    while (cursor->GetNextRecord(record.data()) == 0) {
+      TExpTokenPtr value = impl_.ResultValue(*run, 0, record.data());
+      if (!value->IsNull) run->SubValues.push_back(std::move(value));
+    }
+    cursor->SetToBegin();
+    run->SubValuesReady = true;
+  }
+  TExpTokenPtr equal = TExpTokenStack::TakePtr();
+  equal->NodeKind = kNodeBinary;
+  equal->OpCode = kOpEqual;
+  equal->SetType(kFieldTypeBoolean);
+  TExpToken* left = TExpTokenStack::Take();
+  left->NodeKind = kNodeConstant;
+  left->CopyValueFrom(tested);
+  left->DataSize = tested.DataSize;
+  left->DataScale = tested.DataScale;
+  equal->SetLeft(left);
+  TExpToken* right = TExpTokenStack::Take();
+  right->NodeKind = kNodeConstant;
+  equal->SetRight(right);
+  for (const TExpTokenPtr& value : run->SubValues) {
+    right->CopyValueFrom(*value);
+    right->DataSize = value->DataSize;
+    right->DataScale = value->DataScale;
+    if (EvaluateCondition(*equal, *this)) return true;
+  }
+  return false;
+}
+
+TExpTokenPtr TSelectExecutor::TImpl::ResultValue(TQueryRun& run, size_t column, const uint8_t* record) {
+  const TResultColumn& described = run.Columns[column];
+  if (run.Live) {
+    TSourceRun& source = run.Sources.front();
+    if (described.Calculated) {
+      Access.Override(&source, record);
+      TExpTokenPtr value;
+      try {
+        value = EvaluateExpression(*described.Expression, Access);
+      } catch (...) {
+        Access.Override(nullptr, nullptr);
+        throw;
+      }
+      Access.Override(nullptr, nullptr);
+      return value;
+    }
+    const TFieldDescriptor& field = source.Cursor->Field(described.OriginFieldNo);
+    TExpTokenPtr value = TExpTokenStack::TakePtr();
+    TypeLike(*value, field);
+    ReadFieldToken(*source.Cursor->Table(), field, record, *value);
+    return value;
+  }
+  const TFieldDescriptor& field = run.ResultCursor->Field(static_cast<int>(column + 1));
+  TExpTokenPtr value = TExpTokenStack::TakePtr();
+  TypeLike(*value, field);
+  ReadFieldToken(*run.ResultCursor->Table(), field, record, *value);
+  return value;
+}
+
+void TSelectExecutor::TImpl::ExecuteQuery(TQueryRun& run) {
+  const auto start = std::chrono::steady_clock::now();
+  run.SubValuesReady = false;
+  run.SubValues.clear();
+  if (run.Live) ExecuteLive(run);
+  else ExecuteCanned(run);
+  run.Elapsed += Seconds(start);
+}
+
+void TSelectExecutor::TImpl::ExecuteLive(TQueryRun& run) {
+  TSourceRun& source = run.Sources.front();
+  TDataCursor& cursor = *source.Cursor;
+  run.LiveCursor = &cursor;
+  if (cursor.FilterCount() > 0) cursor.DropFilter(nullptr);
+  run.LiveFilter = nullptr;
+  TExpToken* where = run.Query.WhereExpression.get();
+  if (where) {
+    if (ContainsSubSelect(where)) {
+      run.LiveFilter = cursor.AddFilter(
+          &run,
+          [this, &source, where](void*, const uint8_t* record) {
+            Access.Override(&source, record);
+            bool pass = false;
+            try {
+              pass = EvaluateCondition(*where, Access);
+            } catch (...) {
+              Access.Override(nullptr, nullptr);
+              throw;
+            }
+            Access.Override(nullptr, nullptr);
+            return pass;
+          });
+    } else {
+      run.LiveFilter = cursor.AddFilter(CopyTree(*where));
+    }
+    cursor.ActivateFilter(run.LiveFilter);
+  }
+  if (run.Query.OrderByPresent) cursor.SetIndexName(run.LiveOrderIndexName);
+  cursor.SetToBegin();
+  run.RowCount = cursor.GetRecordCount();
+}
+
+namespace {
+
+// Sorts the result table in place and reopens its cursor.
+void SortResult(TSelectExecutor::TImpl& impl, TQueryRun& run, const std::vector<TQueryRun::SortItem>& items,
+                bool caseInsensitive, bool distinct, int32_t limit) {
+  TDataCursor& cursor = *run.ResultCursor;
+  cursor.FlushBuffers();
+  TDataTable& table = *cursor.Table();
+  TDataFile& data = table.DataFile();
+  TSortRequest request;
+  for (const TQueryRun::SortItem& item : items) {
+    SortField field;
+    field.Field = data.Fields()[item.Column];
+    field.Descending = item.Descending;
+    request.Specification.Fields.push_back(field);
+  }
+  request.Specification.CaseInsensitive = caseInsensitive;
+  request.Output.RowLimit = limit;
+  request.Output.Distinct = distinct;
+  request.PrivateDirectory = impl.Session.EffectivePrivateDir();
+  request.IndexFile = &table.IndexFile();
+  table.WriterLock();
+  try {
+    data.Sort(request);
+    RebuildDeletedIndex(data, table.IndexFile());
+    table.WriteChanges(false, false);
+  } catch (...) {
+    table.WriterUnlock();
+    throw;
+  }
+  table.WriterUnlock();
+  cursor.CloseCursor();
+  cursor.OpenCursor();
+}
+
+// Appends every row of `member`'s result to `run`'s result table.
+void AppendMember(TSelectExecutor::TImpl& impl, TQueryRun& run, TQueryRun& member) {
+  TDataCursor* source = member.Live ? member.LiveCursor : member.ResultCursor.get();
+  TDataCursor& target = *run.ResultCursor;
+  std::vector<uint8_t> in(source->RecordSize());
+  std::vector<uint8_t> out(target.RecordSize());
+  const TableLocale locale = target.Table()->DataFile().Locale();
+  source->SetToBegin();
+  while (source->GetNextRecord(in.data()) == 0) {
+    target.InitRecord(out.data());
+    std::vector<std::pair<int, TExpTokenPtr>> blobs;
+    for (size_t i = 0; i < run.ShownCount; ++i) {
+      TExpTokenPtr value = impl.ResultValue(member, i, in.data());
+      const TFieldDescriptor& field = run.Columns[i].Field;
+      if (field.FieldType == kFieldTypeBlob) {
+        StoreFieldNull(out.data(), field);
+        if (!value->IsNull && value->ValueLength > 0) blobs.push_back({static_cast<int>(i + 1), std::move(value)});
+        continue;
+      }
+      if (!StoreTokenValue(out.data(), field, *value, locale)) StoreFieldNull(out.data(), field);
+    }
+    for (auto& [fieldNo, value] : blobs) target.PutBlob(fieldNo, out.data(), 0, value->ValueLength, value->Value.data());
+    target.AppendRecord(out.data(), false);
+  }
+  source->SetToBegin();
+}
+
+std::vector<TQueryRun::SortItem> AllColumns(const TQueryRun& run) {
+  std::vector<TQueryRun::SortItem> items;
+  for (size_t i = 0; i < run.ShownCount; ++i) items.push_back({i, false});
+  return items;
+}
+
+}  // namespace
+
+void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
+  TDataQuery& query = run.Query;
+  // WITH LOCKS: the reader lock of every shared source table for the
+  // duration of row production.
+  std::vector<TDataTable*> locked;
+  auto release = [&locked]() {
+    for (TDataTable* table : locked) table->ReaderUnlock();
+    locked.clear();
+  };
+  TDataCursor& result = *run.ResultCursor;
+  try {
+    if (query.WithLocks) {
+      for (TSourceRun& source : run.Sources) {
+        TDataTable* table = source.Cursor->Table();
+        if (source.Cursor->Exclusive() || table->ReaderLocked()) continue;
+        if (table->ReaderLock()) locked.push_back(table);
+      }
+    }
+    result.EmptyTable();
+    TWalker(*this, run).Run();
+    release();
+  } catch (...) {
+    release();
+    throw;
+  }
+  // Grouping of GROUP BY and implicit grouping collapses the rows here.
+  // Placeholder until grouping and aggregates are built: such a query fails.
+  if (query.GroupByPresent || query.ImplicitGrouping) {
+    RaiseSql("GROUP BY and aggregate functions are not supported by this engine version");
+  }
+  if (query.NextUnion) {
+    TQueryRun* member = RunOf(query.NextUnion);
+    if (member) {
+      AppendMember(*this, run, *member);
+      run.Elapsed += member->Elapsed;
+      if (!query.NextUnion->UnionAll) SortResult(*this, run, AllColumns(run), false, true, -1);
+    }
+  }
+  const bool partOfUnion = query.UnionMember;
+  const int32_t top = query.NextUnion ? query.UnionTopCount : query.TopCount;
+  bool orderDone = false;
+  if (query.Distinct) {
+    // The ORDER BY is produced by the DISTINCT sort when it lists the
+    // columns in the same order, ascending, without NOCASE.
+    bool same = query.OrderByPresent && !query.OrderByNoCase && run.OrderItems.size() == run.ShownCount;
+    for (size_t i = 0; same && i < run.OrderItems.size(); ++i) {
+      same = run.OrderItems[i].Column == i && !run.OrderItems[i].Descending;
+    }
+    const bool topHere = !query.OrderByPresent || same;
+    SortResult(*this, run, AllColumns(run), false, true, topHere ? top : -1);
+    orderDone = same;
+  }
+  if (query.OrderByPresent && !orderDone && !partOfUnion) {
+    SortResult(*this, run, run.OrderItems, query.OrderByNoCase, false, top);
+  }
+  result.SetToBegin();
+  run.RowCount = result.GetRecordCount();
+}
+
+}  // namespace rudira
