@@ -117,7 +117,7 @@ class TSelectExecutor::TImpl {
 
   // --- prepare (sql/select_prepare.cpp)
   void PrepareQuery(TDataQuery& query);
-  // --- execution (sql/select_canned.cpp, sql/select_live.cpp)
+  // --- execution, live and canned (sql/select_canned.cpp)
   void ExecuteQuery(TQueryRun& run);
   void ExecuteLive(TQueryRun& run);
   void ExecuteCanned(TQueryRun& run);
