@@ -1,6 +1,8 @@
 // Ranges on the current index: prefixes of a two-field index, open ends,
 // an empty range, descending indexes, natural order and ranges beside
 // filters.
+#include <cstdio>
+
 #include "engine/error_codes.h"
 #include "engine/filter/filter_fixture.h"
 
@@ -38,6 +40,29 @@ TEST_F(RangeTest, OneFieldOfATwoFieldIndexKeepsThatValueInIndexOrder) {
   cursor->ResetRange();
   EXPECT_FALSE(cursor->RangeActive());
   EXPECT_EQ(cursor->GetRecordCount(), 6);
+}
+
+TEST_F(RangeTest, OneFieldRangeOverManyIndexPagesKeepsEveryRecordOfTheValue) {
+  CreatePeople();
+  auto cursor = Open("people");
+  static const char* kCities[] = {"Kobe", "Kyoto", "Osaka"};
+  std::vector<int32_t> kyoto;
+  for (int32_t id = 1; id <= 900; ++id) {
+    char name[8];
+    std::snprintf(name, sizeof name, "p%04d", id);  // name order is ID order
+    const std::string city = kCities[(id * 7) % 3];
+    AddPerson(*cursor, id, name, city);
+    if (city == "Kyoto") kyoto.push_back(id);
+  }
+  cursor->SetIndexName("ByCityName");
+  const std::vector<uint8_t> key = KeyRecord(*cursor, "Kyoto");
+  cursor->SetRange(key.data(), 1, key.data(), 1);
+  EXPECT_EQ(Walk(*cursor), kyoto);
+  EXPECT_EQ(cursor->GetRecordCount(), static_cast<int32_t>(kyoto.size()));
+  // The same records through a filter on the range's index.
+  cursor->ResetRange();
+  Filter(*cursor, "CITY = 'Kyoto'");
+  EXPECT_EQ(Walk(*cursor), kyoto);
 }
 
 TEST_F(RangeTest, BoundsFieldCountsAndOpenEnds) {
