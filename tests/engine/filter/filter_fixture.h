@@ -26,8 +26,10 @@ struct KeySpec {
 class FilterTest : public cursortest::CursorTest {
  protected:
   void CreateKeyedTable(const std::string& name, const std::vector<FieldSpec>& specs, const KeySpec& primary,
-                        const std::vector<KeySpec>& secondaries) {
+                        const std::vector<KeySpec>& secondaries, const TableLocale& locale = {}) {
     DataFileDefinition definition;
+    definition.LanguageId = locale.LanguageId;
+    definition.SortId = locale.SortId;
     for (size_t i = 0; i < specs.size(); ++i) {
       TFieldDescriptor field;
       field.FieldNo = static_cast<uint16_t>(i + 1);

@@ -7,6 +7,7 @@
 #include "engine/expression_evaluator.h"
 #include "engine/expression_parser.h"
 #include "engine/filter/filter_fixture.h"
+#include "engine/locale_services.h"
 #include "storage/field_definitions.h"
 
 namespace rudira::filtertest {
@@ -34,7 +35,7 @@ class RecordAccess : public TExpressionRecordAccess {
   const uint8_t* record_;
 };
 
-class FilterRandomTest : public FilterTest {
+class FilterRandomTest : public FilterTest, public ::testing::WithParamInterface<uint16_t> {
  protected:
   // ID primary; NUM with an index; DOWN with a descending index; STR with
   // a case-sensitive index; TXT with a case-insensitive one; FREE without.
@@ -42,12 +43,14 @@ class FilterRandomTest : public FilterTest {
   // take for that field.
   void SetUp() override {
     FilterTest::SetUp();
+    if (GetParam() != 0 && !LocaleInstalled(GetParam(), 0)) GTEST_SKIP() << "no collation for the locale";
     CreateKeyedTable("random",
                      {{"ID", kFieldTypeInteger}, {"NUM", kFieldTypeInteger}, {"DOWN", kFieldTypeSmallInt},
                       {"STR", kFieldTypeString, 6}, {"TXT", kFieldTypeString, 6}, {"FREE", kFieldTypeInteger}},
                      {"", {1}},
                      {{"ByA", {2}, false}, {"ByD", {3}, false, true}, {"ByS", {4}, false},
-                      {"ByT", {5}, false, false, true}});
+                      {"ByT", {5}, false, false, true}},
+                     {static_cast<int16_t>(GetParam()), 0});
     cursor_ = Open("random");
   }
 
@@ -115,6 +118,7 @@ class FilterRandomTest : public FilterTest {
     CheckFilterExpression(*root, check);
     TEvaluateOptions options;
     options.CaseInsensitive = caseInsensitive;
+    options.LanguageId = GetParam();
     auto natural = Open("random", [](TDataCursor& c) { c.SetNaturalOrder(true); });
     std::set<int32_t> ids;
     std::vector<uint8_t> record(natural->RecordSize());
@@ -130,7 +134,7 @@ class FilterRandomTest : public FilterTest {
   std::unique_ptr<TDataCursor> cursor_;
 };
 
-TEST_F(FilterRandomTest, ViewEqualsEvaluationOnEveryRecord) {
+TEST_P(FilterRandomTest, ViewEqualsEvaluationOnEveryRecord) {
   for (int32_t id = 1; id <= 300; ++id) AddRandomRecord(id);
   // Some deleted slots, so that the base bitmap comes from the index.
   for (int32_t id = 7; id <= 300; id += 13) {
@@ -162,6 +166,10 @@ TEST_F(FilterRandomTest, ViewEqualsEvaluationOnEveryRecord) {
   EXPECT_GT(levels[1], 0);
   EXPECT_GT(levels[2], 0);
 }
+
+// Tables without a locale compare strings bytewise, tables with one by
+// collation, in the indexes and in the evaluator alike.
+INSTANTIATE_TEST_SUITE_P(Locales, FilterRandomTest, ::testing::Values(uint16_t{0}, kUsEnglishLanguageId));
 
 }  // namespace
 }  // namespace rudira::filtertest
