@@ -1,6 +1,9 @@
 // Random filters over random data: the view of every filter equals the set
 // of records for which the evaluator, given each record in turn, finds the
-// expression true; also after writes through the cursor.
+// expression true; also after writes through the cursor. Random ranges on
+// ascending and descending indexes keep the records between their bounds.
+#include <algorithm>
+#include <optional>
 #include <random>
 
 #include "engine/expression_checker.h"
@@ -165,6 +168,88 @@ TEST_P(FilterRandomTest, ViewEqualsEvaluationOnEveryRecord) {
   EXPECT_GT(levels[0], 0);
   EXPECT_GT(levels[1], 0);
   EXPECT_GT(levels[2], 0);
+}
+
+TEST_P(FilterRandomTest, RandomRangesKeepTheKeysBetweenTheirBoundsInIndexOrder) {
+  for (int32_t id = 1; id <= 600; ++id) AddRandomRecord(id);
+  for (int32_t id = 5; id <= 600; id += 11) {
+    std::vector<uint8_t> record = GoTo(*cursor_, id);
+    cursor_->DeleteRecord(record.data());
+  }
+  // Every record's ID, NUM, DOWN and FREE (nullopt: null), by ID.
+  struct Row {
+    int32_t Id;
+    std::optional<int32_t> Num, Down, Free;
+  };
+  std::vector<Row> rows;
+  {
+    auto natural = Open("random", [](TDataCursor& c) { c.SetNaturalOrder(true); });
+    std::vector<uint8_t> record(natural->RecordSize());
+    natural->SetToBegin();
+    while (natural->GetNextRecord(record.data()) == 0) {
+      auto value = [&](const std::string& field) -> std::optional<int32_t> {
+        const TFieldValue v = Get(*natural, record, field);
+        if (const auto* i = std::get_if<int32_t>(&v)) return *i;
+        if (const auto* s = std::get_if<int16_t>(&v)) return *s;
+        return std::nullopt;
+      };
+      rows.push_back({IntOf(*natural, record), value("NUM"), value("DOWN"), value("FREE")});
+    }
+  }
+  for (int round = 0; round < 60; ++round) {
+    // ByA ascending on NUM, ByD descending on DOWN; both non-unique, so a
+    // bound covers every record of its value. Nulls sort first ascending and
+    // last descending; equal values stay in ID order.
+    const bool descending = round % 2 == 1;
+    const std::string field = descending ? "DOWN" : "NUM";
+    const int low = descending ? -10 : 0;
+    auto bound = [&]() -> std::optional<int32_t> {
+      if (rng_() % 5 == 0) return std::nullopt;  // an open end
+      return low + static_cast<int32_t>(rng_() % 22) - 1;
+    };
+    const std::optional<int32_t> start = bound();
+    const std::optional<int32_t> end = bound();
+    const bool filtered = rng_() % 3 == 0;
+    SCOPED_TRACE(field + " from " + (start ? std::to_string(*start) : "open") + " to " +
+                 (end ? std::to_string(*end) : "open") + (filtered ? " with FREE < 10" : ""));
+
+    // Index order of a value against a bound: before (< 0), at, after.
+    auto order = [&](const std::optional<int32_t>& value, int32_t limit) {
+      if (!value) return descending ? 1 : -1;
+      if (*value == limit) return 0;
+      return (*value < limit) != descending ? -1 : 1;
+    };
+    std::vector<Row> inRange;
+    for (const Row& row : rows) {
+      const std::optional<int32_t>& value = descending ? row.Down : row.Num;
+      if (start && order(value, *start) < 0) continue;
+      if (end && order(value, *end) > 0) continue;
+      if (filtered && !(row.Free && *row.Free < 10)) continue;
+      inRange.push_back(row);
+    }
+    std::stable_sort(inRange.begin(), inRange.end(), [&](const Row& a, const Row& b) {
+      const std::optional<int32_t>& va = descending ? a.Down : a.Num;
+      const std::optional<int32_t>& vb = descending ? b.Down : b.Num;
+      if (!va || !vb) return va.has_value() == descending && va.has_value() != vb.has_value();
+      return order(va, *vb) < 0;
+    });
+    std::vector<int32_t> expected;
+    for (const Row& row : inRange) expected.push_back(row.Id);
+
+    cursor_->SetIndexName(descending ? "ByD" : "ByA");
+    std::vector<uint8_t> startRecord = Blank(*cursor_);
+    std::vector<uint8_t> endRecord = Blank(*cursor_);
+    if (start) Set(*cursor_, startRecord, field, descending ? TFieldValue{static_cast<int16_t>(*start)} : TFieldValue{*start});
+    if (end) Set(*cursor_, endRecord, field, descending ? TFieldValue{static_cast<int16_t>(*end)} : TFieldValue{*end});
+    cursor_->SetRange(start ? startRecord.data() : nullptr, 1, end ? endRecord.data() : nullptr, 1);
+    if (filtered) Filter(*cursor_, "FREE < 10");
+    EXPECT_EQ(Walk(*cursor_), expected);
+    std::vector<int32_t> backwards(expected.rbegin(), expected.rend());
+    EXPECT_EQ(WalkBack(*cursor_), backwards);
+    EXPECT_EQ(cursor_->GetRecordCount(), static_cast<int32_t>(expected.size()));
+    cursor_->DropFilter();
+    cursor_->ResetRange();
+  }
 }
 
 // Tables without a locale compare strings bytewise, tables with one by
