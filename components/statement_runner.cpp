@@ -2,8 +2,7 @@
 
 #include <mutex>
 
-#include "components/component_messages.h"
-#include "components/dataset_messages.h"
+#include "components/select_statement_runner.h"
 
 namespace rudira {
 
@@ -35,9 +34,8 @@ std::unique_ptr<TStatementRunner> NewStatementRunner(TDataSession& session, TDat
     std::lock_guard<std::mutex> guard(FactoryLock());
     factory = Factory();
   }
-  // Placeholder: the default is the SQL layer's executor, wired here once its
-  // implementation is part of the library.
-  if (!factory) RaiseDatabaseError(kNoStatementRunner);
+  // Without an installed factory the SQL layer's executor runs the text.
+  if (!factory) return NewSelectStatementRunner(session, database, requestLive, maxRowCount);
   return factory(session, database, requestLive, maxRowCount);
 }
 

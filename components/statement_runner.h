@@ -57,8 +57,8 @@ using TStatementRunnerFactory = std::function<std::unique_ptr<TStatementRunner>(
 // Installs the factory queries use from now on (an empty one restores the
 // default); returns the previous one.
 TStatementRunnerFactory SetStatementRunnerFactory(TStatementRunnerFactory factory);
-// A runner from the factory in use. Without SQL execution in the build,
-// raises "SQL statement execution is not available.".
+// A runner from the factory in use; by default the SQL layer's executor
+// (components/select_statement_runner.h).
 std::unique_ptr<TStatementRunner> NewStatementRunner(TDataSession& session, TDataDirectory& database, bool requestLive,
                                                      int32_t maxRowCount);
 

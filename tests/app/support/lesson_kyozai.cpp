@@ -5,6 +5,8 @@
 
 #include "components/dataset_messages.h"
 #include "components/rudira_query.h"
+#include "components/rudira_session.h"
+#include "components/session_list.h"
 
 #include "tools/make_kyozai/kyozai_writer.h"
 #include "tools/make_kyozai/lesson_source.h"
@@ -25,7 +27,13 @@ LessonKyozai::LessonKyozai(const std::vector<std::string>& sources) : previous_(
   valid_ = true;
 }
 
-LessonKyozai::~LessonKyozai() { QDir::setCurrent(previous_); }
+LessonKyozai::~LessonKyozai() {
+  // The default session keeps the current directory of its creation as the
+  // place of temporary result tables; closed here, the next test's session
+  // starts in that test's directory instead of this removed one.
+  rudira::Sessions().DefaultSession()->Close();
+  QDir::setCurrent(previous_);
+}
 
 std::vector<std::string> WindowTestLessons() {
   return {

@@ -8,6 +8,8 @@
 #include "components/dataset_messages.h"
 #include "components/rudira_query.h"
 #include "components/rudira_table.h"
+#include "components/rudira_session.h"
+#include "components/session_list.h"
 
 namespace momiro::testing {
 namespace {
@@ -56,6 +58,10 @@ KyozaiDirectory::KyozaiDirectory(bool createTables) : previous_(std::filesystem:
 }
 
 KyozaiDirectory::~KyozaiDirectory() {
+  // The default session keeps the current directory of its creation as the
+  // place of temporary result tables; closed here, the next test's session
+  // starts in that test's directory instead of this removed one.
+  rudira::Sessions().DefaultSession()->Close();
   std::error_code ignored;
   std::filesystem::current_path(previous_, ignored);
   std::filesystem::remove_all(root_, ignored);
