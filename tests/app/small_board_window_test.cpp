@@ -15,7 +15,9 @@
 #include "app/status_panels.h"
 #include "app/termination.h"
 #include "app/user_dialogs.h"
+#include "lessons/data_module.h"
 #include "lessons/lesson_query.h"
+#include "support/lesson_kyozai.h"
 
 using namespace momiro;
 
@@ -182,6 +184,30 @@ class SmallBoardWindowTest : public QObject {
     // Clearing with nothing played keeps the stored game.
     form4_->CuteButton2Click();
     QCOMPARE(StoredPoints(9), (QList<int>{5, 6}));
+  }
+
+  void theThirteenLineGameIsKeptInTheKyozai() {
+    testing::LessonKyozai kyozai(testing::WindowTestLessons());
+    QVERIFY(kyozai.Valid());
+    if (!testing::SqlExecutionAvailable()) QSKIP("SQL statement execution is not in this build");
+    BoardState board;
+    TDataModule1 module;
+    TForm2 main(board, LessonDataOf(module));
+    TSmallBoardWindow form3(board, 13, &module.Figures());
+    TSmallBoardWindow form4(board, 9, &module.Figures());
+    main.SetSmallWindows(&form3, &form4);
+    board.ProgramDirectory = MOMIRO_PROGRAM_DIR;
+    main.N4Click();
+    Click(&form3, 7);
+    Click(&form3, 8);
+    form3.CuteButton2Click();  // "クリア" stores first
+    QCOMPARE(board.Cell(7), kEmpty);
+    form3.N2Click();  // "復元"
+    QCOMPARE(board.Cell(7), kBlack);
+    QCOMPARE(board.Cell(8), kWhite);
+    QCOMPARE(board.MoveCount, 2);
+    QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+    form3.close();
   }
 
   void nineLineMenuAndExitQuestion() {
