@@ -220,6 +220,40 @@ TEST_F(SelectExecution, IntoNamedTableIsKept) {
   EXPECT_EQ(Query("SELECT * FROM kept"), (Lines{"1|'a'", "2|'B'"}));
 }
 
+TEST_F(SelectExecution, IntoMemoryKeepsANamedTableAndDropsAGeneratedOne) {
+  {
+    auto executor = Run("SELECT A INTO MEMORY kept FROM t WHERE A > 2");
+    EXPECT_FALSE(executor->LiveResult());
+  }
+  EXPECT_EQ(Query("SELECT * FROM MEMORY kept"), (Lines{"3", "4"}));
+  std::string generated;
+  {
+    auto executor = Run("SELECT A INTO MEMORY FROM t WHERE A = 1");
+    EXPECT_EQ(Rows(*executor), (Lines{"1"}));
+    generated = executor->ResultCursor()->TableName();
+  }
+  TDataDirectory* memory = session_->OpenDatabase(kMemoryDatabaseName, "");
+  EXPECT_TRUE(memory->TableExists("kept", true));
+  EXPECT_FALSE(memory->TableExists(generated, true)) << generated;
+  session_->CloseDatabase(memory);
+}
+
+TEST_F(SelectExecution, OrderByOverTheWholeUnionAndByAColumnNotShown) {
+  EXPECT_EQ(Query("SELECT A FROM t WHERE A < 3 UNION SELECT B FROM t ORDER BY 1 DESC"),
+            (Lines{"30", "20", "10", "2", "1"}));
+  auto executor = Run("SELECT S FROM t ORDER BY C DESC, A");
+  EXPECT_EQ(Rows(*executor), (Lines{"'a'", "'B'", "'c'", "'d'"}));
+  ASSERT_EQ(executor->ResultColumns().size(), 3u);
+  EXPECT_TRUE(executor->ResultColumns()[1].Hidden);
+  EXPECT_TRUE(executor->ResultColumns()[2].Hidden);
+}
+
+TEST_F(SelectExecution, LiveCalculatedColumnsAreComputedFromTheCurrentRecord) {
+  auto executor = Run("SELECT A, B * 2, S + 'x' FROM t WHERE C = 1", true);
+  ASSERT_TRUE(executor->LiveResult());
+  EXPECT_EQ(Rows(*executor), (Lines{"3|60|'cx'", "2|40|'Bx'"}));
+}
+
 TEST_F(SelectExecution, TemporaryResultTableGoesWithTheExecutor) {
   auto count = [&] {
     size_t n = 0;
