@@ -241,6 +241,7 @@ TEST_F(SelectExecution, IntoMemoryKeepsANamedTableAndDropsAGeneratedOne) {
 TEST_F(SelectExecution, OrderByOverTheWholeUnionAndByAColumnNotShown) {
   EXPECT_EQ(Query("SELECT A FROM t WHERE A < 3 UNION SELECT B FROM t ORDER BY 1 DESC"),
             (Lines{"30", "20", "10", "2", "1"}));
+  EXPECT_EQ(Query("SELECT A FROM t UNION ALL SELECT B FROM t ORDER BY 1 DESC TOP 3"), (Lines{"30", "20", "20"}));
   auto executor = Run("SELECT S FROM t ORDER BY C DESC, A");
   EXPECT_EQ(Rows(*executor), (Lines{"'a'", "'B'", "'c'", "'d'"}));
   ASSERT_EQ(executor->ResultColumns().size(), 3u);
