@@ -3,6 +3,7 @@
 // joins, IN-select, parameters, several statements and the error messages.
 #include <cstring>
 
+#include "engine/error_codes.h"
 #include "tests/sql/support/select_fixture.h"
 
 namespace rudira::selecttest {
@@ -218,6 +219,21 @@ TEST_F(SelectExecution, IntoNamedTableIsKept) {
     EXPECT_EQ(executor->RowCount(), 2);
   }
   EXPECT_EQ(Query("SELECT * FROM kept"), (Lines{"1|'a'", "2|'B'"}));
+}
+
+TEST_F(SelectExecution, AnEncryptedResultNeedsItsPasswordLater) {
+  Run("SELECT A, S INTO enc FROM t WHERE A < 3 ENCRYPTED WITH 'secret'");
+  // The password was the session's only for the creation.
+  EXPECT_FALSE(session_->HasPassword("secret"));
+  uint16_t code = 0;
+  try {
+    Open("enc");
+  } catch (const ERUDIRAEngineError& error) {
+    code = error.ErrorCode();
+  }
+  EXPECT_EQ(code, RUDIRA_NOTSUFFTABLERIGHTS);
+  session_->AddPassword("secret");
+  EXPECT_EQ(Query("SELECT * FROM enc"), (Lines{"1|'a'", "2|'B'"}));
 }
 
 TEST_F(SelectExecution, IntoMemoryKeepsANamedTableAndDropsAGeneratedOne) {
