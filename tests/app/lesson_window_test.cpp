@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -85,6 +86,32 @@ class LessonWindowTest : public QObject {
       values << grid->model()->index(row, column).data().toString();
     }
     return values;
+  }
+  // The continuations offered at the current branch row.
+  static int ChoiceCount(const BoardState& board) {
+    int count = 0;
+    while (board.Choices.At(count + 1).point != 0) ++count;
+    return count;
+  }
+  // Plays the shown figure with "1手進む" to the end, taking continuation
+  // `first` at the figure's branch row and the first one at any later
+  // branch; false when a walk does not end.
+  static bool WalkToTheEnd(TForm2& form, BoardState& board, int first) {
+    bool atFigure = true;
+    for (int step = 0; step < 400; ++step) {
+      if (board.ChoicePending != 0) {
+        const int count = ChoiceCount(board);
+        const int take = atFigure ? first : 0;
+        if (take >= count) return true;  // the figure offers fewer choices
+        form.Label1MouseDown(board.Choices.At(take + 1).point, Qt::LeftButton);
+        atFigure = false;
+        continue;
+      }
+      form.Button(5)->click();  // "1手進む"
+      atFigure = false;
+      if (form.findChild<TStatusPanels*>("StatusBar1")->PanelText(0) == U(kCannotGoOn)) return true;
+    }
+    return false;
   }
   static void ClickRow(QTableView* grid, int row) {
     QCoreApplication::processEvents();
@@ -289,6 +316,44 @@ class LessonWindowTest : public QObject {
     QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
     // The grid is on its data source again after the path was redrawn.
     QCOMPARE(form.FigureGrid().DataSource(), &module.DataSource2);
+  }
+
+  void everySuppliedLessonPlaysThroughTheWindow() {
+    std::vector<std::string> sources;
+    const QDir lessons(LESSON_SOURCE_DIR);
+    for (const QString& name : lessons.entryList({"*.txt"}, QDir::Files, QDir::Name)) {
+      QFile file(lessons.filePath(name));
+      QVERIFY(file.open(QIODevice::ReadOnly));
+      sources.push_back(file.readAll().toStdString());
+    }
+    QVERIFY(!sources.empty());
+    testing::LessonKyozai kyozai(sources);
+    QVERIFY(kyozai.Valid());
+    if (!testing::SqlExecutionAvailable()) QSKIP("SQL statement execution is not in this build");
+    messages_.clear();
+    BoardState board;
+    TDataModule1 module;
+    TForm2 form(board, LessonDataOf(module));
+    board.ProgramDirectory = MOMIRO_PROGRAM_DIR;
+    form.Help().SetHelpFile(QString(MOMIRO_PROGRAM_DIR) + "Momiro.hlp");
+    form.show();
+    QTableView* contents = Find<QTableView>(&form, "DBGrid1");
+    QCOMPARE(static_cast<size_t>(Column(contents, 0).size()), sources.size());
+    for (int row = 0; row < static_cast<int>(sources.size()); ++row) {
+      ClickRow(contents, row);
+      // Every figure of the entry, every continuation of its branch row.
+      for (int figure = 0; figure < kFigureItemCount; ++figure) {
+        if (figure > 0) form.Button(14)->click();  // "次の図"
+        if (Panel(&form, 0) == U(kNoSuchFigure)) break;
+        const int figureIndex = form.FigureItemIndex();
+        for (int first = 0; first < std::max(1, ChoiceCount(board)); ++first) {
+          form.Button(9)->click();  // "元に戻す"
+          QCOMPARE(form.FigureItemIndex(), figureIndex);
+          QVERIFY2(WalkToTheEnd(form, board, first), qPrintable(QString("entry row %1, figure %2").arg(row).arg(figure)));
+          QVERIFY2(messages_.isEmpty(), qPrintable(QString("entry row %1, figure %2: ").arg(row).arg(figure) + messages_.join('\n')));
+        }
+      }
+    }
   }
 
   void mainBoardSaveAndRestoreGoThroughTheKyozai() {
