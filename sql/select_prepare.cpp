@@ -67,6 +67,38 @@ bool IsComparison(const TExpToken& node) {
   return node.NodeKind == kNodeBinary && node.OpCode >= kOpEqual && node.OpCode <= kOpLessEqual;
 }
 
+// Rewrites every `x BETWEEN a AND b` below `node` in place as
+// `(x >= a) AND (x <= b)`, which evaluates the same, so that the cursor's
+// filter optimiser can serve each comparison from an index.
+void RewriteBetween(TExpToken* node) {
+  if (!node) return;
+  RewriteBetween(node->Left);
+  RewriteBetween(node->Right);
+  for (TExpToken* argument : node->Arguments) RewriteBetween(argument);
+  if (node->NodeKind != kNodeExtended || node->OpCode != kOpBetween || node->Arguments.size() != 3) return;
+  TExpToken* tested = node->Arguments[0];
+  TExpToken* low = node->Arguments[1];
+  TExpToken* high = node->Arguments[2];
+  node->Arguments.clear();
+  auto comparison = [](uint8_t op, const char* text, TExpToken* left, TExpToken* right) {
+    TExpToken* made = TExpTokenStack::Take();
+    made->NodeKind = kNodeBinary;
+    made->OpCode = op;
+    made->TokenText = text;
+    made->SetType(kFieldTypeBoolean);
+    made->SetLeft(left);
+    made->SetRight(right);
+    return made;
+  };
+  TExpToken* atLeast = comparison(kOpGreaterEqual, ">=", tested, low);
+  TExpToken* atMost = comparison(kOpLessEqual, "<=", CopyTree(*tested).release(), high);
+  node->NodeKind = kNodeBinary;
+  node->OpCode = kOpAnd;
+  node->TokenText = "AND";
+  node->SetLeft(atLeast);
+  node->SetRight(atMost);
+}
+
 const char* AggregatePrefix(uint8_t kind) {
   switch (kind) {
     case kFuncSum: return "Sum Of ";
@@ -217,6 +249,8 @@ class TPrepare {
     OpenSources();
     ExpandStars();
     ResolveAll();
+    RewriteBetween(query_.WhereExpression.get());
+    for (TJoinExpression& join : query_.Joins) RewriteBetween(join.OnExpression.get());
     NameColumns();
     CheckGrouping();
     CheckUnion();
