@@ -6,10 +6,8 @@
 // INTEGER PRIMARY KEY on t.K and a.N.
 //
 //   point      SELECT * FROM t WHERE K = ?           live result, index probe
-//   range      SELECT K, V FROM t WHERE K >= ? AND K <= ?+99
+//   range      SELECT K, V FROM t WHERE K BETWEEN ? AND ?+99
 //                                                    canned, index range
-//              (written as two comparisons: the cursor's filter optimiser
-//              serves comparisons from an index, not BETWEEN)
 //   scan       SELECT K, V FROM t WHERE W < 10000    canned, unindexed filter
 //   join       SELECT a.N, t.V FROM a, t WHERE a.R = t.K
 //                                                    a drives, t probed by K
@@ -192,7 +190,7 @@ struct Workload {
 
 const Workload kWorkloads[] = {
     {"point", "SELECT * FROM t WHERE K = ?", true, 1, 1},
-    {"range", "SELECT K, V FROM t WHERE K >= ? AND K <= ?", false, 2, 100},
+    {"range", "SELECT K, V FROM t WHERE K BETWEEN ? AND ?", false, 2, 100},
     {"scan", "SELECT K, V FROM t WHERE W < 10000", false, 0, -1},
     {"join", "SELECT a.N, t.V FROM a, t WHERE a.R = t.K", false, 0, kDriving},
     {"order by", "SELECT K, W FROM t ORDER BY W", false, 0, kRows},
