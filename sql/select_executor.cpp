@@ -1,6 +1,6 @@
 // TSelectExecutor: prepare, parameter binding and the statement loop of a
-// text; the SELECT machinery is in sql/select_prepare.cpp and
-// sql/select_canned.cpp.
+// text; the SELECT machinery is in sql/select_prepare.cpp,
+// sql/select_live.cpp, sql/select_canned.cpp and sql/select_values.cpp.
 #include "sql/select_executor.h"
 
 #include <chrono>

@@ -117,7 +117,7 @@ class TSelectExecutor::TImpl {
 
   // --- prepare (sql/select_prepare.cpp)
   void PrepareQuery(TDataQuery& query);
-  // --- execution, live and canned (sql/select_canned.cpp)
+  // --- execution (sql/select_live.cpp, sql/select_canned.cpp)
   void ExecuteQuery(TQueryRun& run);
   void ExecuteLive(TQueryRun& run);
   void ExecuteCanned(TQueryRun& run);
@@ -140,7 +140,8 @@ class TSelectExecutor::TImpl {
   bool Aborted = false;
 };
 
-// --- shared helpers (sql/select_prepare.cpp)
+// --- shared helpers (sql/select_values.cpp; TablesOf and ContainsSubSelect
+// in sql/select_prepare.cpp)
 [[noreturn]] void RaiseSql(const std::string& message);
 // A deep copy of a tree (values, types and resolution included).
 TExpTokenPtr CopyTree(const TExpToken& node);
