@@ -309,13 +309,23 @@ class LessonWindowTest : public QObject {
     const QStringList points = Column(figures, 3);
     const int whiteAnswer = static_cast<int>(points.indexOf(QString::number(ParsePoint("D3")), 5));
     QVERIFY(whiteAnswer > 0);
+    // The rows the grid shows each time it is reset: while the path is
+    // redrawn it has left its source (no rows), and it shows them all again
+    // afterwards, standing on the clicked row.
+    QList<int> shownRows;
+    connect(&form.FigureGrid(), &QAbstractItemModel::modelReset, this,
+            [&] { shownRows << form.FigureGrid().rowCount(); });
     ClickRow(figures, whiteAnswer);
     QCOMPARE(board.Cell(ParsePoint("D3")), kWhite);
     QCOMPARE(board.Cell(ParsePoint("D4")), kWhite);
     QVERIFY(board.Cell(ParsePoint("E3")) != 0);
     QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
-    // The grid is on its data source again after the path was redrawn.
+    QCoreApplication::processEvents();
+    QVERIFY(!shownRows.isEmpty());
+    QCOMPARE(shownRows.first(), 0);
+    QCOMPARE(shownRows.last(), static_cast<int>(points.size()));
     QCOMPARE(form.FigureGrid().DataSource(), &module.DataSource2);
+    QCOMPARE(form.FigureGrid().CurrentRow(), whiteAnswer);
   }
 
   void everySuppliedLessonPlaysThroughTheWindow() {
