@@ -316,6 +316,31 @@ TEST_F(FilterListTest, OwnWritesUpdateTheViewRecordByRecord) {
   EXPECT_EQ(Walk(*other), (std::vector<int32_t>{50, 70}));
 }
 
+TEST_F(FilterListTest, MemoValuesAreReadWholeForTheTest) {
+  CreateTable("notes", {FieldSpec("ID", kFieldTypeInteger), FieldSpec("M", kFieldTypeBlob, 0, kSubTypeMemo)},
+              cursortest::IndexSpec("", {1}));
+  auto cursor = Open("notes");
+  const std::string longText = std::string(3000, 'x') + "needle";  // over several BLOB blocks
+  const std::vector<std::pair<int32_t, std::string>> notes = {{1, "short"}, {2, longText}, {3, ""}};
+  for (const auto& [id, text] : notes) {
+    std::vector<uint8_t> record = Blank(*cursor);
+    Set(*cursor, record, "ID", id);
+    if (!text.empty()) {
+      cursor->PutBlob(2, record.data(), 0, text.size(), reinterpret_cast<const uint8_t*>(text.data()));
+    }
+    cursor->AppendRecord(record.data());
+  }
+  const std::vector<std::pair<std::string, std::set<int32_t>>> cases = {
+      {"M LIKE '%needle'", {2}}, {"M = 'short'", {1}}, {"M IS NULL", {3}}, {"LENGTH(M) > 3000", {2}}};
+  for (const auto& [text, ids] : cases) {
+    SCOPED_TRACE(text);
+    TFilter* filter = Filter(*cursor, text);
+    EXPECT_EQ(cursor->GetFilterOptimizeLevel(filter), 0);
+    EXPECT_EQ(IdSet(*cursor), ids);
+    cursor->DropFilter();
+  }
+}
+
 TEST_F(FilterListTest, CloneCarriesFiltersAndRange) {
   auto cursor = People();
   cursor->SetIndexName("ByCityName");
