@@ -50,12 +50,7 @@ void TDataTable::WriteChanges(bool shrinkCaches, bool forceFlush) {
 
   bool indexPagesModified = false;
   for (int slot = 0; slot < kIndexSlotCount && !indexPagesModified; ++slot) {
-    for (const auto& page : indexFile_->Cache(slot).Pages()) {
-      if (page->Modified()) {
-        indexPagesModified = true;
-        break;
-      }
-    }
+    indexPagesModified = indexFile_->Cache(slot).AnyModified();
   }
   const bool indexWrites = indexPagesModified || indexFile_->HeaderModified();
   indexFile_->WritePages();

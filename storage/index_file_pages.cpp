@@ -170,10 +170,10 @@ void TIndexFile::WritePagesOf(bool temporary) {
   std::vector<TPage*> pages;
   for (int slot = 0; slot < kIndexSlotCount; ++slot) {
     if (IsTemporarySlot(slot) != temporary) continue;
-    for (const auto& page : caches_[slot]->Pages()) {
+    for (TPage* page : caches_[slot]->ModifiedPages()) {
       // A page in the middle of a split holds more than fits; it is written
       // once the split has made it fit again.
-      if (page->Modified() && !page->Overflows()) pages.push_back(page.get());
+      if (!page->Overflows()) pages.push_back(page);
     }
   }
   if (pages.empty()) return;

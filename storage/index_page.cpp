@@ -1,5 +1,7 @@
 #include "storage/index_page.h"
 
+#include "storage/index_page_cache.h"
+
 #include <algorithm>
 #include <cassert>
 #include <cstring>
@@ -22,6 +24,11 @@ void TPage::Reset(int slot, int32_t pageNo, const TPageFormat& format) {
   raw_.clear();
 }
 
+void TPage::SetModified(bool value) {
+  if (value && !modified_ && cache_ != nullptr) cache_->NoteModified(pageNo_);
+  modified_ = value;
+}
+
 void TPage::Reserve(int entries) {
   const size_t need = static_cast<size_t>(entries) * slotSize();
   if (entries_.size() < need) entries_.resize(std::max(need, entries_.size() * 2));
@@ -35,7 +42,7 @@ void TPage::SetCount(int i, int32_t count) { StoreLE<int32_t>(slot(i) + format_.
 void TPage::SetKey(int i, const uint8_t* key) {
   std::memcpy(slot(i), key, format_.KeySize);
   RecomputeCompressedSize();
-  modified_ = true;
+  SetModified(true);
 }
 
 int TPage::BranchEntrySize() const { return format_.KeySize + (format_.NoCounts ? 4 : 8); }
@@ -107,7 +114,7 @@ void TPage::InsertEntry(int pos, const uint8_t* key, int32_t value, int32_t coun
     compressedSize_ += Recompress(pos);
     if (pos + 1 < count_) compressedSize_ += Recompress(pos + 1);
   }
-  modified_ = true;
+  SetModified(true);
 }
 
 void TPage::DeleteEntry(int pos) {
@@ -120,7 +127,7 @@ void TPage::DeleteEntry(int pos) {
   std::memmove(slot(pos), slot(pos + 1), (count_ - pos - 1) * static_cast<size_t>(slotSize()));
   --count_;
   if (compressed && pos < count_) compressedSize_ += Recompress(pos);
-  modified_ = true;
+  SetModified(true);
 }
 
 void TPage::MoveTailTo(int from, TPage& to) {
@@ -134,7 +141,8 @@ void TPage::MoveTailTo(int from, TPage& to) {
   count_ = from;
   RecomputeCompressedSize();
   to.RecomputeCompressedSize();
-  modified_ = to.modified_ = true;
+  SetModified(true);
+  to.SetModified(true);
 }
 
 void TPage::MoveHeadTo(int count, TPage& to) {
@@ -147,13 +155,14 @@ void TPage::MoveHeadTo(int count, TPage& to) {
   count_ -= count;
   RecomputeCompressedSize();
   to.RecomputeCompressedSize();
-  modified_ = to.modified_ = true;
+  SetModified(true);
+  to.SetModified(true);
 }
 
 void TPage::Clear() {
   count_ = 0;
   compressedSize_ = 0;
-  modified_ = true;
+  SetModified(true);
 }
 
 int TPage::LowerBound(const TKeyComparer& comparer, const uint8_t* key, int length) const {
@@ -190,7 +199,7 @@ void TPage::SetRaw(const uint8_t* bytes, size_t count) {
   count_ = 0;
   raw_.assign(kPageEntryBytes, 0);
   std::memcpy(raw_.data(), bytes, std::min<size_t>(count, kPageEntryBytes));
-  modified_ = true;
+  SetModified(true);
 }
 
 void TPage::Unpin() {

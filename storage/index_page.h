@@ -68,6 +68,8 @@ struct TPageFormat {
   uint8_t Compression = 0;
 };
 
+class TIndexPageCache;
+
 class TPage {
  public:
   TPage() = default;
@@ -156,7 +158,10 @@ class TPage {
 
   // --- cache state ---
   bool Modified() const { return modified_; }
-  void SetModified(bool value) { modified_ = value; }
+  // Setting the flag tells the cache listing the page, which keeps the
+  // numbers of modified pages so that writing them back never walks the
+  // whole cache.
+  void SetModified(bool value);
   void Pin() { ++pinCount_; }
   void Unpin();
   bool Pinned() const { return pinCount_ > 0; }
@@ -193,6 +198,7 @@ class TPage {
   bool modified_ = false;             // differs from the file
   int pinCount_ = 0;                  // users holding it
   bool freed_ = false;                // on its index's free chain
+  TIndexPageCache* cache_ = nullptr;  // the cache listing it, if any
   TPage* mruPrev_ = nullptr;          // towards the most recently used end
   TPage* mruNext_ = nullptr;          // towards the least recently used end
 };

@@ -44,8 +44,16 @@ TPage* TIndexPageCache::Find(int32_t pageNo) {
   return page;
 }
 
+TPage* TIndexPageCache::Peek(int32_t pageNo) const {
+  const size_t i = IndexOf(pageNo);
+  if (i >= pages_.size() || pages_[i]->PageNumber() != pageNo) return nullptr;
+  return pages_[i].get();
+}
+
 TPage* TIndexPageCache::Add(std::unique_ptr<TPage> page) {
   TPage* raw = page.get();
+  raw->cache_ = this;
+  if (raw->Modified()) NoteModified(raw->PageNumber());
   const size_t i = IndexOf(raw->PageNumber());
   pages_.insert(pages_.begin() + static_cast<std::ptrdiff_t>(i), std::move(page));
   LinkFront(raw);
@@ -56,6 +64,7 @@ std::unique_ptr<TPage> TIndexPageCache::Extract(size_t index) {
   std::unique_ptr<TPage> page = std::move(pages_[index]);
   pages_.erase(pages_.begin() + static_cast<std::ptrdiff_t>(index));
   Unlink(page.get());
+  page->cache_ = nullptr;
   return page;
 }
 
@@ -74,13 +83,42 @@ std::unique_ptr<TPage> TIndexPageCache::Remove(int32_t pageNo) {
 }
 
 bool TIndexPageCache::HasWritablePages() const {
-  return std::any_of(pages_.begin(), pages_.end(),
-                     [](const std::unique_ptr<TPage>& p) { return p->Modified() && !p->Pinned(); });
+  return std::any_of(modifiedPageNumbers_.begin(), modifiedPageNumbers_.end(), [this](int32_t n) {
+    const TPage* p = Peek(n);
+    return p != nullptr && p->Modified() && !p->Pinned();
+  });
+}
+
+bool TIndexPageCache::AnyModified() const {
+  return std::any_of(modifiedPageNumbers_.begin(), modifiedPageNumbers_.end(), [this](int32_t n) {
+    const TPage* p = Peek(n);
+    return p != nullptr && p->Modified();
+  });
+}
+
+std::vector<TPage*> TIndexPageCache::ModifiedPages() {
+  std::sort(modifiedPageNumbers_.begin(), modifiedPageNumbers_.end());
+  modifiedPageNumbers_.erase(std::unique(modifiedPageNumbers_.begin(), modifiedPageNumbers_.end()),
+                             modifiedPageNumbers_.end());
+  std::vector<TPage*> result;
+  size_t kept = 0;
+  for (const int32_t n : modifiedPageNumbers_) {
+    TPage* p = Peek(n);
+    if (p == nullptr || !p->Modified()) continue;
+    modifiedPageNumbers_[kept++] = n;  // listed until it is written back
+    result.push_back(p);
+  }
+  modifiedPageNumbers_.resize(kept);
+  return result;
 }
 
 void TIndexPageCache::DropAll() {
-  for (auto& page : pages_) stack_.Push(std::move(page));
+  for (auto& page : pages_) {
+    page->cache_ = nullptr;
+    stack_.Push(std::move(page));
+  }
   pages_.clear();
+  modifiedPageNumbers_.clear();
   mruHead_ = mruTail_ = nullptr;
 }
 

@@ -39,6 +39,13 @@ class TIndexPageCache {
   const std::vector<std::unique_ptr<TPage>>& Pages() const { return pages_; }
   // Whether any cached page is modified and not pinned.
   bool HasWritablePages() const;
+  // Whether any cached page is modified.
+  bool AnyModified() const;
+  // Called when page pageNo becomes modified (TPage::SetModified).
+  void NoteModified(int32_t pageNo) { modifiedPageNumbers_.push_back(pageNo); }
+  // The modified pages (pinned ones too) in page-number order. Costs the
+  // number of pages modified since the last call, not the size of the cache.
+  std::vector<TPage*> ModifiedPages();
 
   int Limit() const { return limit_; }
   void SetLimit(int limit) { limit_ = limit < 1 ? 1 : limit; }
@@ -62,6 +69,12 @@ class TIndexPageCache {
   std::vector<std::unique_ptr<TPage>> pages_;  // sorted by page number
   TPage* mruHead_ = nullptr;                   // most recently used
   TPage* mruTail_ = nullptr;                   // least recently used
+  // Numbers of pages that became modified, possibly repeated or stale (a
+  // page written back, dropped or reused since); every modified cached page
+  // is listed. ModifiedPages sorts it and drops the stale ones.
+  std::vector<int32_t> modifiedPageNumbers_;
+  // The cached page pageNo, without touching the use order; nullptr if none.
+  TPage* Peek(int32_t pageNo) const;
   int limit_ = 2;                              // pages held before reuse
 };
 

@@ -3,6 +3,8 @@
 #include <cassert>
 #include <cstring>
 
+#include "storage/record_cache.h"
+
 namespace rudira {
 
 void TRecord::Reset(TDataFile* file, int32_t recordNo, size_t size) {
@@ -10,12 +12,18 @@ void TRecord::Reset(TDataFile* file, int32_t recordNo, size_t size) {
   if (data_.size() < capacity) data_.resize(capacity);
   std::memset(data_.data(), 0, data_.size());
   file_ = file;
+  cache_ = nullptr;
   recordNo_ = recordNo;
   size_ = size;
   modified_ = false;
   pinCount_ = 0;
   mruPrev_ = nullptr;
   mruNext_ = nullptr;
+}
+
+void TRecord::SetModified(bool value) {
+  if (value && !modified_ && cache_ != nullptr) cache_->NoteModified(recordNo_);
+  modified_ = value;
 }
 
 void TRecord::Unpin() {

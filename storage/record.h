@@ -15,6 +15,7 @@
 namespace rudira {
 
 class TDataFile;
+class TRecordCache;
 template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
 class TSortedMruList;
 
@@ -40,7 +41,10 @@ class TRecord {
   size_t Capacity() const { return data_.size(); }
 
   bool Modified() const { return modified_; }
-  void SetModified(bool value) { modified_ = value; }
+  // Setting the flag tells the cache listing the record, which keeps the numbers
+  // of modified records so that writing them back never walks the whole
+  // cache.
+  void SetModified(bool value);
 
   // A pinned record stays in the cache (and its Data() valid) until unpinned.
   void Pin() { ++pinCount_; }
@@ -55,6 +59,7 @@ class TRecord {
   friend class TRecordCache;
 
   TDataFile* file_ = nullptr;     // the data file whose cache holds it
+  TRecordCache* cache_ = nullptr; // the cache it was inserted in; null after Reset
   bool modified_ = false;         // bytes differ from the file
   int pinCount_ = 0;              // users holding it
   int32_t recordNo_ = 0;          // 1-based physical record number

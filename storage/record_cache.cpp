@@ -7,6 +7,12 @@ namespace rudira {
 
 TRecordCache::~TRecordCache() = default;
 
+TRecord* TRecordCache::Insert(std::unique_ptr<TRecord> record) {
+  record->cache_ = this;
+  if (record->Modified()) NoteModified(record->RecordNo());
+  return TSortedMruList::Insert(std::move(record));
+}
+
 void TRecordCache::InsertSorted(std::vector<std::unique_ptr<TRecord>> records) {
   if (records.empty()) return;
   const auto byNumber = [](const std::unique_ptr<TRecord>& a, const std::unique_ptr<TRecord>& b) {
@@ -15,6 +21,8 @@ void TRecordCache::InsertSorted(std::vector<std::unique_ptr<TRecord>> records) {
   assert(std::is_sorted(records.begin(), records.end(), byNumber));
   const size_t oldCount = sorted_.size();
   for (auto& record : records) {
+    record->cache_ = this;
+    if (record->Modified()) NoteModified(record->RecordNo());
     LinkFront(record.get());
     sorted_.push_back(std::move(record));
   }
@@ -48,12 +56,27 @@ std::vector<std::unique_ptr<TRecord>> TRecordCache::TakeCleanVictims(size_t coun
   return victims;
 }
 
-std::vector<TRecord*> TRecordCache::ModifiedUnpinned() const {
+std::vector<TRecord*> TRecordCache::ModifiedUnpinned() {
+  std::sort(modifiedNumbers_.begin(), modifiedNumbers_.end());
+  modifiedNumbers_.erase(std::unique(modifiedNumbers_.begin(), modifiedNumbers_.end()), modifiedNumbers_.end());
   std::vector<TRecord*> result;
-  for (const auto& r : sorted_) {
-    if (r->Modified() && !r->Pinned()) result.push_back(r.get());
+  size_t kept = 0;
+  for (const int32_t n : modifiedNumbers_) {
+    TRecord* r = Peek(n);
+    if (r == nullptr || !r->Modified()) continue;
+    // Still listed: the caller writes it back, or it is pinned and waits.
+    modifiedNumbers_[kept++] = n;
+    if (!r->Pinned()) result.push_back(r);
   }
+  modifiedNumbers_.resize(kept);
   return result;
+}
+
+bool TRecordCache::AnyModified() const {
+  return std::any_of(modifiedNumbers_.begin(), modifiedNumbers_.end(), [this](int32_t n) {
+    const TRecord* r = Peek(n);
+    return r != nullptr && r->Modified();
+  });
 }
 
 void TRecordCache::Clear() {
@@ -64,6 +87,7 @@ void TRecordCache::Clear() {
     stack_.Push(std::move(r));
   }
   sorted_.clear();
+  modifiedNumbers_.clear();
 }
 
 }  // namespace rudira

@@ -33,6 +33,10 @@ class TRecordCache : public TSortedMruList<TRecord, TRecordStack, &TRecord::Reco
   explicit TRecordCache(TRecordStack& stack) : TSortedMruList(stack) {}
   ~TRecordCache();
 
+  // Insertion as in the list, and the record learns its cache so that it
+  // can report becoming modified.
+  TRecord* Insert(std::unique_ptr<TRecord> record);
+
   // Adds records not cached yet, sorted by number, as the most recently used
   // (the last one most recently), with one merge instead of one insertion
   // each: a read run adds many records at once.
@@ -41,8 +45,13 @@ class TRecordCache : public TSortedMruList<TRecord, TRecordStack, &TRecord::Reco
   // modified nor pinned out of the cache, with one pass over the sorted list.
   std::vector<std::unique_ptr<TRecord>> TakeCleanVictims(size_t count);
 
-  // The modified, unpinned records in record-number order.
-  std::vector<TRecord*> ModifiedUnpinned() const;
+  // Called when record n becomes modified (TRecord::SetModified).
+  void NoteModified(int32_t recordNo) { modifiedNumbers_.push_back(recordNo); }
+  // The modified, unpinned records in record-number order. Costs the number
+  // of records modified since the last call, not the size of the cache.
+  std::vector<TRecord*> ModifiedUnpinned();
+  // Whether any cached record is modified (hides the list's full walk).
+  bool AnyModified() const;
 
   // Drops every record (returning them to the spare stack).
   // REQUIRES: no record is pinned.
@@ -50,6 +59,12 @@ class TRecordCache : public TSortedMruList<TRecord, TRecordStack, &TRecord::Reco
 
   // All cached records in record-number order.
   const std::vector<std::unique_ptr<TRecord>>& Records() const { return sorted_; }
+
+ private:
+  // Numbers of records that became modified, possibly repeated or stale (a
+  // record written back, dropped or reused since); every modified cached
+  // record is listed. ModifiedUnpinned sorts it and drops the stale ones.
+  std::vector<int32_t> modifiedNumbers_;
 };
 
 }  // namespace rudira

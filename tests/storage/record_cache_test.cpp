@@ -101,3 +101,45 @@ TEST(RecordCache, BatchedInsertsMergeIntoOrderAndBecomeRecent) {
 
 }  // namespace
 }  // namespace rudira
+
+namespace rudira {
+namespace {
+
+TEST(RecordCache, ModifiedRecordsAreListedOnceUntilWrittenAndWaitWhilePinned) {
+  TRecordStack stack;
+  TRecordCache cache(stack);
+  for (int32_t n = 1; n <= 6; ++n) cache.Insert(MakeRecord(n));
+  EXPECT_FALSE(cache.AnyModified());
+  for (int32_t n : {5, 2, 5}) cache.Peek(n)->SetModified(true);
+  cache.Peek(4)->SetModified(true);
+  cache.Peek(4)->Pin();
+  auto numbers = [](const std::vector<TRecord*>& records) {
+    std::vector<int32_t> result;
+    for (const TRecord* r : records) result.push_back(r->RecordNo());
+    return result;
+  };
+  EXPECT_TRUE(cache.AnyModified());
+  std::vector<TRecord*> modified = cache.ModifiedUnpinned();
+  EXPECT_EQ(numbers(modified), (std::vector<int32_t>{2, 5}));
+  for (TRecord* r : modified) r->SetModified(false);  // written back
+  cache.Peek(2)->SetModified(true);                   // and changed again
+  EXPECT_EQ(numbers(cache.ModifiedUnpinned()), (std::vector<int32_t>{2}));
+  cache.Peek(2)->SetModified(false);
+  cache.Peek(4)->Unpin();
+  EXPECT_EQ(numbers(cache.ModifiedUnpinned()), (std::vector<int32_t>{4}));
+
+  // A record taken out and reused under another number is not listed by
+  // its old number; a record inserted modified is.
+  cache.Peek(4)->SetModified(false);
+  cache.Peek(6)->SetModified(true);
+  std::unique_ptr<TRecord> taken = cache.Remove(cache.Peek(6));
+  taken->Reset(nullptr, 9, 20);
+  taken->SetModified(true);
+  cache.Insert(std::move(taken));
+  EXPECT_EQ(numbers(cache.ModifiedUnpinned()), (std::vector<int32_t>{9}));
+  cache.Clear();
+  EXPECT_FALSE(cache.AnyModified());
+}
+
+}  // namespace
+}  // namespace rudira
