@@ -1,6 +1,7 @@
 #include "driver.h"
 
 #include <charconv>
+#include <exception>
 #include <sstream>
 #include <vector>
 
@@ -44,7 +45,14 @@ BoardDriver::BoardDriver(std::ostream& out)
       smallView9_(std::make_unique<PrintingView>(out)),
       main_(std::make_unique<BoardRules>(board_, *view_)),
       small13_(std::make_unique<BoardRules>(board_, *smallView13_, BoardKind::Small)),
-      small9_(std::make_unique<BoardRules>(board_, *smallView9_, BoardKind::Small)) {
+      small9_(std::make_unique<BoardRules>(board_, *smallView9_, BoardKind::Small)),
+      dataModule_(std::make_unique<TDataModule1>()),
+      store19_(std::make_unique<AdjournedGameStore>(*main_, *view_, dataModule_->Figures())),
+      store13_(std::make_unique<AdjournedGameStore>(*small13_, *smallView13_, dataModule_->Figures())),
+      store9_(std::make_unique<AdjournedGameStore>(*small9_, *smallView9_, dataModule_->Figures())) {
+  main_->SetAdjournedGames(store19_.get());
+  small13_->SetAdjournedGames(store13_.get());
+  small9_->SetAdjournedGames(store9_.get());
   // As the program starts: an empty board in the view layout, free mode.
   // (The small windows' own clears at start-up print nothing here.)
   main_->ClearBoard();
@@ -80,9 +88,23 @@ void BoardDriver::SwitchTo(int lines) {
   }
 }
 
+AdjournedGameStore& BoardDriver::ActiveStore() {
+  return lines_ == 13 ? *store13_ : lines_ == 9 ? *store9_ : *store19_;
+}
+
 BoardDriver::~BoardDriver() = default;
 
 void BoardDriver::Execute(const std::string& line) {
+  // As the program's top-level handler does: the failed command ends where
+  // it failed, its message is shown, and the next command runs.
+  try {
+    Run(line);
+  } catch (const std::exception& failure) {
+    out_ << "error: " << failure.what() << "\n";
+  }
+}
+
+void BoardDriver::Run(const std::string& line) {
   std::istringstream words(line);
   std::string command, first, second, extra;
   words >> command >> first >> second >> extra;
@@ -118,6 +140,10 @@ void BoardDriver::Execute(const std::string& line) {
     Active().ClearClick();
   } else if (command == "count" && first.empty()) {
     Active().CountClick();
+  } else if (command == "save" && first.empty()) {
+    ActiveStore().Save1Click();
+  } else if (command == "restore" && first.empty()) {
+    ActiveStore().N2Click();
   } else if (command == "print" && first.empty()) {
     Print();
   } else {

@@ -13,11 +13,20 @@
 //   undo              "1手戻す"
 //   clear             "クリア"
 //   count             "地の計算"
+//   save              "打ち掛け" -> "保存": stores the game of the board in use
+//   restore           "打ち掛け" -> "復元": clears that board and replays its
+//                     stored game
 //   print             the board, then a line of counters
+//
+// The adjourned games are figure rows of the lesson database `kyozai` under
+// the current directory, reached through the program's data module; "clear"
+// on the 13- and 9-line boards stores the game first, as their windows do.
+// The database is opened at the first command that needs it.
 //
 // Texts the board writes to status-bar panel 0 come out as "status: TEXT",
 // message boxes as "message: TEXT" (non-empty texts only); errors as
-// "error: TEXT".
+// "error: TEXT", also the engine's and the lesson data's errors (no kyozai,
+// a stored row off the board), after which the next command runs.
 #ifndef MOMIRO_TOOLS_MOMIRO_BOARD_DRIVER_H_
 #define MOMIRO_TOOLS_MOMIRO_BOARD_DRIVER_H_
 
@@ -27,6 +36,8 @@
 
 #include "board/board_state.h"
 #include "board/board_rules.h"
+#include "lessons/adjourned_game_store.h"
+#include "lessons/data_module.h"
 
 namespace momiro {
 
@@ -44,6 +55,9 @@ class BoardDriver {
   void Print();
   void Click(const std::string& pointText, const std::string& buttonText);
   void SwitchTo(int lines);
+  void Run(const std::string& line);
+  // The adjourned-game store of the board in use.
+  AdjournedGameStore& ActiveStore();
   // The rules of the board in use.
   BoardRules& Active();
 
@@ -55,6 +69,11 @@ class BoardDriver {
   std::unique_ptr<BoardRules> main_;
   std::unique_ptr<BoardRules> small13_;
   std::unique_ptr<BoardRules> small9_;
+  // The data module and one store per board, over the figure query.
+  std::unique_ptr<TDataModule1> dataModule_;
+  std::unique_ptr<AdjournedGameStore> store19_;
+  std::unique_ptr<AdjournedGameStore> store13_;
+  std::unique_ptr<AdjournedGameStore> store9_;
   int lines_ = 19;  // board in use
 };
 
