@@ -9,6 +9,7 @@
 
 #include "engine/error_codes.h"
 #include "engine/errors.h"
+#include "sql/select_grouping.h"
 #include "sql/select_query_run.h"
 #include "storage/data_file_sort.h"
 #include "storage/deleted_index.h"
@@ -317,6 +318,7 @@ class TWalker {
     for (size_t i = 0; i < run_.Columns.size(); ++i) {
       const TResultColumn& column = run_.Columns[i];
       if (!column.Expression) continue;  // a counter filled by grouping
+      if (run_.Grouping && run_.Grouping->IsAggregate(i)) continue;  // row values below
       TExpTokenPtr value;
       if (!column.Calculated) {
         const TSourceRun& source = *SourceOf(*column.Expression);
@@ -334,10 +336,18 @@ class TWalker {
       }
       if (!StoreTokenValue(record_.data(), column.Field, *value, locale)) StoreFieldNull(record_.data(), column.Field);
     }
-    for (auto& [fieldNo, value] : blobs) {
-      result.PutBlob(fieldNo, record_.data(), 0, value->ValueLength, value->Value.data());
+    TGrouping* grouping = run_.Grouping.get();
+    if (grouping) grouping->RowValues(impl_.Access, Options(), record_.data());
+    const bool implicit = grouping && grouping->Implicit();
+    if (implicit && grouping->HasAccumulator()) {
+      grouping->Combine(record_.data());
+    } else {
+      for (auto& [fieldNo, value] : blobs) {
+        result.PutBlob(fieldNo, record_.data(), 0, value->ValueLength, value->Value.data());
+      }
+      if (implicit) grouping->Open(record_.data());
+      else result.AppendRecord(record_.data(), false);
     }
-    result.AppendRecord(record_.data(), false);
     ++produced_;
     if (limit_ >= 0 && produced_ >= limit_) stop_ = true;
   }
@@ -478,17 +488,16 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
       }
     }
     result.EmptyTable();
-    TWalker(*this, run).Run();
+    if (run.Grouping) run.Grouping->Reset();
+    if (!run.Grouping || !run.Grouping->AnswerCountOnly()) TWalker(*this, run).Run();
     release();
   } catch (...) {
     release();
     throw;
   }
-  // Grouping of GROUP BY and implicit grouping collapses the rows here.
-  // Placeholder until grouping and aggregates are built: such a query fails.
-  if (query.GroupByPresent || query.ImplicitGrouping) {
-    RaiseSql("GROUP BY and aggregate functions are not supported by this engine version");
-  }
+  // GROUP BY and implicit grouping collapse the rows; the grouping order
+  // may already be the ORDER BY.
+  bool orderDone = run.Grouping && run.Grouping->Collapse();
   if (query.NextUnion) {
     TQueryRun* member = RunOf(query.NextUnion);
     if (member) {
@@ -499,7 +508,6 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
   }
   const bool partOfUnion = query.UnionMember;
   const int32_t top = query.NextUnion ? query.UnionTopCount : query.TopCount;
-  bool orderDone = false;
   if (query.Distinct) {
     // The ORDER BY is produced by the DISTINCT sort when it lists the
     // columns in the same order, ascending, without NOCASE.

@@ -8,6 +8,7 @@
 #include "engine/error_codes.h"
 #include "engine/errors.h"
 #include "engine/expression_checker.h"
+#include "sql/select_grouping.h"
 #include "sql/select_query_run.h"
 #include "sql/sql_expression.h"
 #include "storage/field_definitions.h"
@@ -410,22 +411,8 @@ class TPrepare {
     }
   }
 
-  // --- step 5
-  void CheckGrouping() {
-    bool aggregates = false;
-    bool plain = false;
-    for (const TResultField& item : query_.ResultFields) {
-      if (item.AggregateKind != 0) aggregates = true;
-      else plain = true;
-    }
-    if (query_.HavingPresent && !query_.GroupByPresent) {
-      RaiseSql("A GROUP BY clause must exist in order to use the HAVING clause");
-    }
-    if (aggregates && !query_.GroupByPresent) {
-      if (plain) RaiseSql("Invalid use of aggregate function(s), the necessary GROUP BY clause is missing");
-      query_.ImplicitGrouping = true;
-    }
-  }
+  // --- step 5 (sql/select_grouping.cpp)
+  void CheckGrouping() { PrepareGrouping(impl_, run_); }
 
   // --- step 6
   void CheckUnion() {

@@ -26,6 +26,8 @@
 
 namespace rudira {
 
+class TGrouping;  // sql/select_grouping.h
+
 struct TSourceRun {
   TSourceTable* Source = nullptr;
   TDataDirectory* Database = nullptr;  // opened through the session when not the statement's
@@ -82,6 +84,8 @@ class TQueryRun {
     bool Descending = false;
   };
   std::vector<SortItem> OrderItems;       // canned ORDER BY
+  // GROUP BY or implicit grouping (aggregates, HAVING); null otherwise.
+  std::shared_ptr<TGrouping> Grouping;
   int32_t RowCount = 0;
   double Elapsed = 0.0;
   // Values of the first result column, read once per execution when the
