@@ -62,9 +62,13 @@ void TDataTable::WriteChanges(bool shrinkCaches, bool forceFlush) {
   if (shrinkCaches) indexFile_->ShrinkPages();
 
   if (blobFile_) {
-    const bool blobWrites = blobFile_->Cache().AnyModified() || blobFile_->HeaderModified();
+    const bool blockWrites = blobFile_->Cache().AnyModified();
+    const bool blobWrites = blockWrites || blobFile_->HeaderModified();
     blobFile_->WriteBlocks();
-    blobFile_->WriteHeader();
+    // A value rewritten in its own blocks changes no header field, yet other
+    // users must drop the blocks they cached: the header (and its change
+    // counter) is written whenever blocks were.
+    blobFile_->WriteHeader(blockWrites);
     if (blobWrites && flush) blobFile_->Flush();
     if (shrinkCaches) blobFile_->ShrinkCache();
   }

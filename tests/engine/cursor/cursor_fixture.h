@@ -49,10 +49,12 @@ struct FieldSpec {
 struct IndexSpec {
   IndexSpec(std::string name, std::vector<uint16_t> fields, bool unique = true, bool descending = false)
       : Name(std::move(name)), Fields(std::move(fields)), Unique(unique), Descending(descending) {}
+  IndexSpec& IgnoringCase() { CaseInsensitive = true; return *this; }
   std::string Name;
   std::vector<uint16_t> Fields;  // 1-based field numbers
   bool Unique;
   bool Descending;
+  bool CaseInsensitive = false;
 };
 
 // The engine error code `action` raised; 0 when it raised nothing.
@@ -197,6 +199,7 @@ class CursorTest : public ::testing::Test {
       index.IndexName = spec.Name;
       index.Unique = spec.Unique ? 1 : 0;
       index.Descending = spec.Descending ? 1 : 0;
+      index.CaseInsensitive = spec.CaseInsensitive ? 1 : 0;
       index.IndexFieldCount = static_cast<uint8_t>(spec.Fields.size());
       for (size_t i = 0; i < spec.Fields.size(); ++i) index.FieldNumbers[i] = spec.Fields[i];
       if (index.IndexFieldCount > 0) PrepareIndexDefinition(index, definition.Fields, false, name);
