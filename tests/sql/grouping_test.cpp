@@ -3,6 +3,8 @@
 // the aggregate rules (NULLs skipped, widening, AVG counters and division,
 // RUNSUM across groups), HAVING on the result columns, TOP and ORDER BY of
 // grouped results, and the prepare-time messages.
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "engine/error_codes.h"
@@ -214,6 +216,76 @@ TEST_F(Grouping, ReexecutionRegroups) {
   Insert("t", {{3, 1, int16_t{1}, std::string("q")}});
   executor.Execute();
   EXPECT_EQ(Rows(executor), (Lines{"1|2|10", "2|3|6", "3|2|1"}));
+}
+
+TEST_F(Grouping, CountStarOfOneTableReadsNoRow) {
+  session_->SetProgressSteps(100);
+  auto progressOf = [&](const std::string& sql, Lines& rows) {
+    std::vector<int> seen;
+    TSelectExecutor executor(*session_, *db_, false, -1);
+    executor.SetProgressCallback([&](int percent, bool&) { seen.push_back(percent); });
+    executor.Prepare(sql);
+    executor.Execute();
+    rows = Rows(executor);
+    return seen;
+  };
+  Lines rows;
+  // The walk reports each record of t it visits; the record count none.
+  EXPECT_EQ(progressOf("SELECT COUNT(*) FROM t WHERE A = 2 OR S = 'y'", rows), (std::vector<int>{100}));
+  EXPECT_EQ(rows, (Lines{"4"}));
+  EXPECT_GT(progressOf("SELECT COUNT(*), COUNT(B) FROM t WHERE A = 2 OR S = 'y'", rows).size(), 1u);
+  EXPECT_EQ(rows, (Lines{"4|2"}));
+}
+
+TEST_F(Grouping, ManyRowsGroupThroughTheMergeSort) {
+  // A data cache far smaller than the result: the sort merges runs.
+  session_->SetMaxDataBufferCount(64);
+  CreateTable("big", {{"G"}, {"V"}});
+  constexpr int kRows = 6000;
+  constexpr int kGroups = 37;
+  std::vector<Row> rows;
+  for (int i = 0; i < kRows; ++i) rows.push_back({int32_t{(i * 7) % kGroups}, int32_t{i}});
+  Insert("big", rows);
+  std::vector<int64_t> count(kGroups), sum(kGroups), low(kGroups, kRows), high(kGroups, -1);
+  for (int i = 0; i < kRows; ++i) {
+    const int g = (i * 7) % kGroups;
+    ++count[g];
+    sum[g] += i;
+    low[g] = std::min<int64_t>(low[g], i);
+    high[g] = std::max<int64_t>(high[g], i);
+  }
+  Lines all;
+  Lines kept;
+  int64_t running = 0;
+  Lines runningRows;
+  for (int g = 0; g < kGroups; ++g) {
+    char average[64];
+    std::snprintf(average, sizeof average, "%.6g", static_cast<double>(sum[g]) / static_cast<double>(count[g]));
+    const std::string line = std::to_string(g) + "|" + std::to_string(count[g]) + "|" + std::to_string(sum[g]) + "|" +
+                             std::to_string(low[g]) + "|" + std::to_string(high[g]) + "|" + average;
+    all.push_back(line);
+    if (count[g] > kRows / kGroups) kept.push_back(line);
+    running += sum[g];
+    runningRows.push_back(std::to_string(g) + "|" + std::to_string(running));
+  }
+  const std::string select = "SELECT G, COUNT(*), SUM(V), MIN(V), MAX(V), AVG(V) FROM big GROUP BY G";
+  EXPECT_EQ(Query(select), all);
+  ASSERT_FALSE(kept.empty());
+  EXPECT_EQ(Query(select + " HAVING COUNT(*) > " + std::to_string(kRows / kGroups)), kept);
+  EXPECT_EQ(Query("SELECT G, RUNSUM(V) FROM big GROUP BY G"), runningRows);
+  EXPECT_EQ(Query(select + " TOP 3"), (Lines{all[0], all[1], all[2]}));
+}
+
+TEST_F(Grouping, DateTimeAndTimestampAggregates) {
+  CreateTable("k", {{"G"}, {"D", kFieldTypeDate}, {"T", kFieldTypeTime}, {"TS", kFieldTypeTimestamp}});
+  Insert("k", {{1, int32_t{738000}, int32_t{1000}, 500.0},
+               {1, int32_t{738003}, kNull, 1500.0},
+               {1, kNull, int32_t{2001}, kNull},
+               {2, kNull, kNull, kNull}});
+  // Averages of DATE and TIME are rounded; NULLs are skipped; an all-NULL
+  // group averages to 0.
+  EXPECT_EQ(Query("SELECT G, MIN(D), MAX(D), AVG(D), MIN(T), MAX(T), AVG(T), MIN(TS), AVG(TS) FROM k GROUP BY G"),
+            (Lines{"1|738000|738003|738002|1000|2001|1501|500|1000", "2|NULL|NULL|0|NULL|NULL|0|NULL|0"}));
 }
 
 }  // namespace
