@@ -94,6 +94,13 @@ TEST_F(Grouping, QueriesGiveTheirRows) {
       {"SELECT A, B FROM t WHERE A IN (SELECT MAX(A) FROM t)", {"4|3"}},
       {"SELECT A, COUNT(*) FROM t GROUP BY A UNION SELECT A, COUNT(*) FROM t WHERE A = 2 GROUP BY A",
        {"1|2", "2|3", "3|1", "4|1"}},
+      // A sub-query and a UNION member of a grouped master may mix
+      // aggregates with plain columns: those take the first row's values.
+      {"SELECT A, B FROM t WHERE A IN (SELECT A, COUNT(*) FROM t WHERE C >= 4)", {"2|5", "2|NULL", "2|7"}},
+      {"SELECT A, COUNT(*) FROM t GROUP BY A UNION ALL SELECT A, COUNT(*) FROM t WHERE A = 1",
+       {"1|2", "2|3", "3|1", "4|1", "1|2"}},
+      {"SELECT A + 1, COUNT(*) FROM t GROUP BY 1", {"2|2", "3|3", "4|1", "5|1"}},
+      {"SELECT DISTINCT COUNT(*) FROM t WHERE B > 4", {"3"}},
   };
   for (const QueryCase& c : cases) {
     SCOPED_TRACE(c.Sql);
@@ -286,6 +293,28 @@ TEST_F(Grouping, DateTimeAndTimestampAggregates) {
   // group averages to 0.
   EXPECT_EQ(Query("SELECT G, MIN(D), MAX(D), AVG(D), MIN(T), MAX(T), AVG(T), MIN(TS), AVG(TS) FROM k GROUP BY G"),
             (Lines{"1|738000|738003|738002|1000|2001|1501|500|1000", "2|NULL|NULL|0|NULL|NULL|0|NULL|0"}));
+}
+
+TEST_F(Grouping, BcdSumsAndAveragesRoundAtTheColumnScale) {
+  CreateTable("b", {{"G"}, {"M", kFieldTypeBcd}});
+  auto bcd = [](int64_t units) { return Value(*BcdFromFixedPoint(units * 10000, 0)); };
+  Insert("b", {{1, bcd(1)}, {1, bcd(2)}, {2, bcd(-7)}, {2, kNull}, {2, bcd(-2)}});
+  auto executor = Run("SELECT G, SUM(M), AVG(M), MIN(M) FROM b GROUP BY G");
+  TDataCursor& cursor = *executor->ResultCursor();
+  std::vector<uint8_t> record(cursor.RecordSize());
+  std::vector<std::vector<int64_t>> rows;
+  cursor.SetToBegin();
+  while (cursor.GetNextRecord(record.data()) == 0) {
+    std::vector<int64_t> row;
+    for (int field = 2; field <= 4; ++field) {
+      const TFieldValue value = ReadFieldValue(record.data(), cursor.Field(field));
+      ASSERT_TRUE(std::holds_alternative<Bcd>(value));
+      row.push_back(*BcdToFixedPoint(std::get<Bcd>(value)) / 10000);
+    }
+    rows.push_back(row);
+  }
+  // 1.5 rounds away from zero to 2, -4.5 to -5.
+  EXPECT_EQ(rows, (std::vector<std::vector<int64_t>>{{3, 2, 1}, {-9, -5, -7}}));
 }
 
 }  // namespace
