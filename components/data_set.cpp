@@ -534,6 +534,21 @@ void TDataSet::SetFilterOptions(TFilterOptions options) {
   }
 }
 
+TFilterRecordEventProperty& TFilterRecordEventProperty::operator=(TFilterRecordEvent handler) {
+  handler_ = std::move(handler);
+  owner_.FilterRecordEventChanged();
+  return *this;
+}
+
+void TDataSet::FilterRecordEventChanged() {
+  // A handler replaced from inside the callback takes effect with the next
+  // record tried; the filters are not made again under it.
+  if (!Active() || !filtered_ || state_ == TDataSetState::dsFilter) return;
+  CheckBrowseMode();
+  FilterChanged();
+  First();
+}
+
 void TDataSet::SetBlockReadSize(int value) { blockReadSize_ = value < 0 ? 0 : value; }
 
 bool TDataSet::RecordAccepted() {

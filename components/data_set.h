@@ -76,6 +76,24 @@ using TDataSetNotifyEvent = std::function<void(TDataSet&)>;
 using TDataSetErrorEvent = std::function<void(TDataSet&, const EDatabaseError&, TDataAction&)>;
 using TFilterRecordEvent = std::function<void(TDataSet&, bool& accept)>;
 
+// OnFilterRecord as a property: assigning a handler to an open, Filtered
+// dataset applies it at once (the dataset's filters are made again and the
+// dataset goes to its first record), as changing Filter does. Reads like the
+// std::function it holds.
+class TFilterRecordEventProperty {
+ public:
+  explicit TFilterRecordEventProperty(TDataSet& owner) : owner_(owner) {}
+  TFilterRecordEventProperty(const TFilterRecordEventProperty&) = delete;
+  TFilterRecordEventProperty& operator=(const TFilterRecordEventProperty&) = delete;
+  TFilterRecordEventProperty& operator=(TFilterRecordEvent handler);
+  explicit operator bool() const { return static_cast<bool>(handler_); }
+  void operator()(TDataSet& dataSet, bool& accept) const { handler_(dataSet, accept); }
+
+ private:
+  TDataSet& owner_;
+  TFilterRecordEvent handler_;
+};
+
 class TDataSet : public TComponent {
  public:
   explicit TDataSet(TComponent* owner = nullptr);
@@ -198,8 +216,9 @@ class TDataSet : public TComponent {
       AfterEdit, BeforePost, AfterPost, BeforeCancel, AfterCancel, BeforeDelete, AfterDelete, BeforeScroll,
       AfterScroll, BeforeRefresh, AfterRefresh, OnCalcFields, OnNewRecord;
   TDataSetErrorEvent OnDeleteError, OnEditError, OnPostError;
-  // Installed as a callback filter while Filtered is true.
-  TFilterRecordEvent OnFilterRecord;
+  // Installed as a callback filter while Filtered is true; it runs after the
+  // Filter text's condition, on the records that condition leaves.
+  TFilterRecordEventProperty OnFilterRecord{*this};
 
  protected:
   // --- hooks of a concrete dataset ---
@@ -276,6 +295,9 @@ class TDataSet : public TComponent {
   std::vector<TField*> FieldList(const std::string& names) const;
 
  private:
+  friend class TFilterRecordEventProperty;
+  // OnFilterRecord was assigned.
+  void FilterRecordEventChanged();
   void DoOpen();
   void DoClose();
   void BeginInsert(bool append);

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <exception>
 
 #include "components/component_messages.h"
 #include "components/dataset_messages.h"
+#include "components/locate_filter.h"
 #include "storage/field_type.h"
 
 namespace rudira {
@@ -81,8 +83,9 @@ void TRUDIRADataSet::InternalOpen() {
     LayOutCalcFields();
     MakeFieldDefs();
     IndexChanged();
-    CompileFilter();
+    ApplyFilters();
   } catch (...) {
+    textFilter_ = callbackFilter_ = nullptr;
     DestroyCursor();
     cursor_ = nullptr;
     throw;
@@ -112,12 +115,23 @@ void TRUDIRADataSet::OpenCompleted() {
 void TRUDIRADataSet::InternalClose() {
   DropBlock();
   onActive_ = false;
-  filter_.reset();
   if (cursor_ != nullptr) {
+    // A query's result cursor outlives the dataset's use of it: the
+    // dataset's filters leave it first. The close completes also when that
+    // fails, and the failure is reported afterwards.
+    std::exception_ptr failure;
+    try {
+      RemoveFilters();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    textFilter_ = callbackFilter_ = nullptr;
     cursor_ = nullptr;
     DestroyCursor();
+    active_ = fetch_ = old_ = saved_ = key_ = filterRecord_ = TRecordBuffer();
+    if (failure) std::rethrow_exception(failure);
   }
-  active_ = fetch_ = old_ = saved_ = key_ = TRecordBuffer();
+  active_ = fetch_ = old_ = saved_ = key_ = filterRecord_ = TRecordBuffer();
 }
 
 void TRUDIRADataSet::IndexChanged() {
@@ -135,6 +149,7 @@ void TRUDIRADataSet::IndexChanged() {
   remake(old_);
   remake(saved_);
   remake(key_);
+  remake(filterRecord_);
   onActive_ = false;
   if (Active() && !(Eof() && Bof())) {
     // The position is kept by the cursor across the change of order.
@@ -149,31 +164,79 @@ bool TRUDIRADataSet::IndexCaseInsensitive() const {
   return cursor_->Table()->IndexFile().Definition(cursor_->IndexNo()).CaseInsensitive != 0;
 }
 
-void TRUDIRADataSet::CompileFilter() {
-  filter_.reset();
-  if (Filtered() && !Filter().empty()) filter_ = std::make_unique<TDataSetFilter>(*cursor_, Filter(), FilterOptions());
+TCursorFilterOptions TRUDIRADataSet::TextFilterOptions() const {
+  TCursorFilterOptions options;
+  options.CaseInsensitive = FilterOptions().CaseInsensitive;
+  options.NoPartialCompare = FilterOptions().NoPartialCompare;
+  return options;
+}
+
+void TRUDIRADataSet::RemoveFilters() {
+  // The callback first, so that dropping the text filter does not run it
+  // over records the text condition kept out.
+  if (callbackFilter_ != nullptr) {
+    TFilter* filter = callbackFilter_;
+    callbackFilter_ = nullptr;
+    cursor_->DropFilter(filter);
+  }
+  if (textFilter_ != nullptr) {
+    TFilter* filter = textFilter_;
+    textFilter_ = nullptr;
+    cursor_->DropFilter(filter);
+  }
+}
+
+void TRUDIRADataSet::ApplyFilters() {
+  // The new text filter is made before the old ones go: a text the parser
+  // rejects leaves the filters and the view as they were.
+  TFilter* text = nullptr;
+  if (Filtered() && !Filter().empty()) text = cursor_->AddFilter(Filter(), TextFilterOptions());
+  try {
+    RemoveFilters();
+    if (text != nullptr) {
+      cursor_->ActivateFilter(text);
+      textFilter_ = text;
+      text = nullptr;
+    }
+    if (Filtered() && OnFilterRecord) {
+      // Late: it stays behind every expression filter and runs on their
+      // survivors only.
+      TCursorFilterOptions options;
+      options.Late = true;
+      callbackFilter_ = cursor_->AddFilter(
+          this, [](void* owner, const uint8_t* record) { return static_cast<TRUDIRADataSet*>(owner)->CallbackAccepts(record); },
+          options);
+      cursor_->ActivateFilter(callbackFilter_);
+    }
+  } catch (...) {
+    if (text != nullptr) cursor_->DropFilter(text);
+    throw;
+  }
 }
 
 void TRUDIRADataSet::FilterChanged() {
   if (blockCount_ > 0 || blockAtEnd_) InternalSetToRecord();
   DropBlock();
-  CompileFilter();
+  ApplyFilters();
+  onActive_ = false;
 }
 
-bool TRUDIRADataSet::InView(const uint8_t* record) {
-  if (!Filtered()) return true;
-  if (filter_ && !filter_->Accepts(record)) return false;
+bool TRUDIRADataSet::CallbackAccepts(const uint8_t* record) {
   if (!OnFilterRecord) return true;
-  std::memcpy(fetch_.Record(), record, cursor_->RecordSize());
-  std::swap(active_, fetch_);
+  // The handler reads the record through the fields: it becomes the active
+  // record while the handler runs (with its calculated fields), and the
+  // record shown comes back afterwards.
+  std::memcpy(filterRecord_.Record(), record, cursor_->RecordSize());
+  std::swap(active_, filterRecord_);
   bool accepted = false;
   try {
+    CalculateFields();
     accepted = RecordAccepted();
   } catch (...) {
-    std::swap(active_, fetch_);
+    std::swap(active_, filterRecord_);
     throw;
   }
-  std::swap(active_, fetch_);
+  std::swap(active_, filterRecord_);
   return accepted;
 }
 
@@ -223,35 +286,25 @@ TGetResult TRUDIRADataSet::FetchFromBlock() {
 }
 
 TGetResult TRUDIRADataSet::Fetch(TGetMode mode) {
-  for (;;) {
-    uint16_t code = 0;
-    switch (mode) {
-      case TGetMode::gmCurrent: code = cursor_->GetCurrentRecord(fetch_.Record()); break;
-      case TGetMode::gmNext: code = cursor_->GetNextRecord(fetch_.Record()); break;
-      case TGetMode::gmPrior: code = cursor_->GetPriorRecord(fetch_.Record()); break;
-    }
-    if (code != 0) {
-      onActive_ = false;
-      if (code == RUDIRA_BOF) return TGetResult::grBOF;
-      if (code == RUDIRA_EOF || code == RUDIRA_NOCURRREC) return TGetResult::grEOF;
-      RaiseEngineError(code, {.TableName = cursor_->TableName()});
-    }
-    FillBookmark(fetch_);
-    fetch_.SetBookmarkFlag(kBookmarkCurrent);
-    if (Filtered() && filter_ && !filter_->Accepts(fetch_.Record())) {
-      if (mode == TGetMode::gmCurrent) mode = TGetMode::gmNext;
-      continue;
-    }
-    std::swap(active_, fetch_);
-    CalculateFields();
-    if (!Filtered() || RecordAccepted()) {
-      onActive_ = true;
-      return TGetResult::grOK;
-    }
-    std::swap(active_, fetch_);
-    // A rejected current record: look on in the reading direction.
-    if (mode == TGetMode::gmCurrent) mode = TGetMode::gmNext;
+  uint16_t code = 0;
+  switch (mode) {
+    case TGetMode::gmCurrent: code = cursor_->GetCurrentRecord(fetch_.Record()); break;
+    case TGetMode::gmNext: code = cursor_->GetNextRecord(fetch_.Record()); break;
+    case TGetMode::gmPrior: code = cursor_->GetPriorRecord(fetch_.Record()); break;
   }
+  if (code != 0) {
+    onActive_ = false;
+    if (code == RUDIRA_BOF) return TGetResult::grBOF;
+    if (code == RUDIRA_EOF || code == RUDIRA_NOCURRREC) return TGetResult::grEOF;
+    RaiseEngineError(code, {.TableName = cursor_->TableName()});
+  }
+  FillBookmark(fetch_);
+  fetch_.SetBookmarkFlag(kBookmarkCurrent);
+  // The cursor's view holds only the records that pass the filters.
+  std::swap(active_, fetch_);
+  CalculateFields();
+  onActive_ = true;
+  return TGetResult::grOK;
 }
 
 TGetResult TRUDIRADataSet::GetRecord(TGetMode mode) {
@@ -549,10 +602,14 @@ bool TRUDIRADataSet::FindRecord(TDataCursor& search, const std::vector<TField*>&
     if (indexFields.size() < numbers.size()) return false;
     return std::equal(numbers.begin(), numbers.end(), indexFields.begin());
   };
-  // A filter of the dataset's own is tried record by record.
-  bool indexUsable = !Filtered() && !search.NaturalOrder() && leads(search.IndexFieldNumbers()) &&
+  // A key search would not see the filters of the cursor (the dataset's
+  // own or a query's condition): with any of them active the search goes
+  // through the temporary filter, which joins them.
+  bool narrowed = false;
+  for (const TFilter* filter : search.Filters()) narrowed = narrowed || filter->Active();
+  bool indexUsable = !narrowed && !search.NaturalOrder() && leads(search.IndexFieldNumbers()) &&
                      (!anyString || IndexCaseInsensitive() == options.CaseInsensitive);
-  if (!indexUsable && !Filtered()) {
+  if (!indexUsable && !narrowed) {
     std::string other;
     if (FindOnOtherIndex(numbers, options.CaseInsensitive, other)) {
       search.SetIndexName(other);
@@ -580,14 +637,18 @@ bool TRUDIRADataSet::FindRecord(TDataCursor& search, const std::vector<TField*>&
     // The index may hold keys that only compare equal; check the record.
     return MatchesAll(found.data(), fields, values, options) || options.CaseInsensitive;
   }
-  // The temporary filter: one equality per field, joined by AND, tried on
-  // every record in cursor order.
-  std::vector<uint8_t> record(search.RecordSize());
+  // The temporary filter: one equality per field joined by AND, served from
+  // an index where one answers it. It goes in before the dataset's callback
+  // filter, so OnFilterRecord runs only on the records it leaves; the first
+  // record in cursor order that passes every filter is the one found. The
+  // filter lives on the search clone and leaves with it, so the dataset's
+  // own cursor never carries it.
+  std::vector<TLocateCondition> conditions;
+  for (size_t i = 0; i < fields.size(); ++i) conditions.push_back({&EngineField(*fields[i]), values[i]});
+  TFilter* temporary = search.AddFilter(BuildLocateFilter(conditions, options), LocateFilterOptions(options));
+  search.ActivateFilter(temporary);
   search.SetToBegin();
-  while (search.GetNextRecord(record.data()) == 0) {
-    if (MatchesAll(record.data(), fields, values, options) && InView(record.data())) return true;
-  }
-  return false;
+  return search.GetNextRecord() == 0;
 }
 
 bool TRUDIRADataSet::Locate(const std::string& keyFields, const std::vector<TFieldValue>& keyValues,

@@ -12,20 +12,29 @@
 // field required when the engine field is, labelled from the field's
 // description with AutoDisplayLabels.
 //
-// Locate and Lookup: when the fields are the leading fields of the current
-// index (and a string field's case option matches the index), the index is
-// searched; otherwise FindOnOtherIndex may offer another index (the table
-// does), and failing that the records are tried in cursor order with one
-// equality per field joined by AND (a null value matches null; partial key
-// compares a string as a prefix without a trailing "*"; case-insensitive
-// ignores case). The search runs on a clone of the cursor, so a failed
-// Locate leaves the dataset where it was.
+// Locate and Lookup: when no filter of the cursor is active and the fields
+// are the leading fields of the current index (and a string field's case
+// option matches the index), the index is searched; otherwise
+// FindOnOtherIndex may offer another index (the table does), and failing
+// that a temporary filter of one equality per field joined by AND
+// (locate_filter.h) is added to the search cursor beside its other filters,
+// and the first record in cursor order that passes them all is taken. The
+// search runs on a clone of the cursor, so a failed Locate leaves the
+// dataset where it was and the dataset's cursor never holds the temporary
+// filter.
 //
-// Filtered: records that the Filter text (compiled when the dataset opens
-// or the filter changes, dataset_filter.h) or OnFilterRecord rejects are
-// skipped by every read, Locate and Lookup; RecordCount and RecNo count the
-// cursor's records (the cursor's own filter layer, once it exists, narrows
-// those too).
+// Filtered: the Filter text is added to the cursor as an expression filter
+// (FilterOptions giving its case-insensitive and no-partial-compare
+// options) when the dataset opens or the text or options change, and
+// OnFilterRecord as a late callback filter, which runs after the text's
+// condition on the records it leaves; both are active while Filtered and
+// dropped when Filtered goes false and on close. The cursor builds its view
+// from them (conditions an index answers are served from the index), so
+// every read, RecordCount, RecNo, Locate and Lookup see the filtered
+// records. OnFilterRecord runs with the tested record as the active record
+// (the one shown is put back afterwards) whenever the cursor evaluates its
+// filters: when they are applied, after another cursor's writes, and for a
+// record this dataset posts.
 //
 // Block reading (BlockReadSize n > 0, not filtered): Next is served from
 // blocks of n records (as many as fit 65536 bytes when n is INT32_MAX) read
@@ -43,7 +52,6 @@
 #include <vector>
 
 #include "components/data_set.h"
-#include "components/dataset_filter.h"
 #include "components/rudira_blob_stream.h"
 #include "components/record_buffer.h"
 #include "engine/data_cursor.h"
@@ -153,11 +161,18 @@ class TRUDIRADataSet : public TDataSet {
                   TLocateOptions options);
   bool MatchesAll(const uint8_t* record, const std::vector<TField*>& fields, const std::vector<TFieldValue>& values,
                   TLocateOptions options) const;
-  void CompileFilter();
-  // Whether a record read from the cursor passes Filter and OnFilterRecord
-  // (always, when not Filtered).
-  bool InView(const uint8_t* record);
-  std::unique_ptr<TDataSetFilter> filter_;  // Filter compiled, while Filtered and open
+  // Makes the cursor filters of Filter and OnFilterRecord as Filtered,
+  // Filter and FilterOptions say, replacing the dataset's earlier ones. A
+  // rejected text raises and leaves the earlier filters in place.
+  void ApplyFilters();
+  // Drops the dataset's filters from the cursor.
+  void RemoveFilters();
+  TCursorFilterOptions TextFilterOptions() const;
+  // The callback filter's test: OnFilterRecord on `record`.
+  bool CallbackAccepts(const uint8_t* record);
+  TFilter* textFilter_ = nullptr;      // the Filter text's filter on the cursor, while Filtered and open
+  TFilter* callbackFilter_ = nullptr;  // OnFilterRecord's filter on the cursor, likewise
+  TRecordBuffer filterRecord_;         // the record OnFilterRecord is tried on
   // The calculated fields' layout in the buffer's calculated-fields part:
   // one descriptor each, Offset relative to that part.
   void LayOutCalcFields();
