@@ -35,9 +35,9 @@ TExpToken* Constant(const TFieldDescriptor& field, const TFieldValue& value, boo
       [&](const auto& v) {
         using T = std::decay_t<decltype(v)>;
         if constexpr (std::is_same_v<T, std::string>) {
+          // A text constant, also against a memo, as filter text would give.
           const std::string text = partial ? v + "*" : v;
-          node->SetType(field.FieldType, field.SubType, static_cast<uint16_t>(std::min<size_t>(text.size(), 65535)),
-                        field.Scale);
+          node->SetType(kFieldTypeString, 0, static_cast<uint16_t>(std::min<size_t>(text.size(), 65535)));
           node->SetBytes(text);
         } else if constexpr (std::is_same_v<T, std::vector<uint8_t>>) {
           node->SetBytes(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));

@@ -85,6 +85,11 @@ void TRUDIRADataSet::InternalOpen() {
     IndexChanged();
     ApplyFilters();
   } catch (...) {
+    try {
+      RemoveFilters();
+    } catch (const std::exception&) {
+      // The open's own error is the one to report.
+    }
     textFilter_ = callbackFilter_ = nullptr;
     DestroyCursor();
     cursor_ = nullptr;
@@ -578,6 +583,12 @@ bool TRUDIRADataSet::FindRecord(TDataCursor& search, const std::vector<TField*>&
   std::vector<TFieldValue> values;
   bool anyString = false;
   for (size_t i = 0; i < fields.size(); ++i) {
+    if (fields[i]->IsBlob() && std::holds_alternative<std::string>(given[i])) {
+      // A memo compares its whole text; an empty memo is NULL.
+      const std::string& text = std::get<std::string>(given[i]);
+      values.push_back(text.empty() ? TFieldValue() : TFieldValue(text));
+      continue;
+    }
     TFieldValue value = fields[i]->Coerce(given[i]);
     if (auto* text = std::get_if<std::string>(&value)) {
       anyString = true;

@@ -201,7 +201,14 @@ TEST_F(FilterTest, LocateAndLookupOnAQueryResultThroughATemporaryFilter) {
       {"DTX", {std::string("")}, {.PartialKey = true}, "1.1"},  // any text
       {"DTX", {std::string("it's")}, {}, "1.2"},
       {"DTX", {std::string("PST")}, {}, "2.0"},  // a value, not the field PST
+      {"CMT", {std::string("正解です")}, {}, "1.2"},  // a memo compared whole
+      {"CMT", {std::string("正解")}, {}, ""},
   };
+  figures_->SetRecNo(3);
+  figures_->Edit();
+  figures_->FieldByName("CMT").SetAsString("正解です");
+  figures_->Post();
+  figures_->Close();
   struct Result {
     std::string Sql;
     bool Live;
