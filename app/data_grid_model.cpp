@@ -3,6 +3,7 @@
 #include <QTimer>
 
 #include "app/error_guard.h"
+#include "app/user_dialogs.h"
 #include "components/data_set.h"
 
 namespace momiro {
@@ -30,7 +31,7 @@ int TDataGridModel::rowCount(const QModelIndex& parent) const {
 int TDataGridModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : titles_.size(); }
 
 QVariant TDataGridModel::data(const QModelIndex& index, int role) const {
-  if (role != Qt::DisplayRole || !index.isValid()) return {};
+  if ((role != Qt::DisplayRole && role != Qt::EditRole) || !index.isValid()) return {};
   const size_t row = static_cast<size_t>(index.row());
   if (row >= rows_.size() || index.column() >= rows_[row].values.size()) return {};
   return rows_[row].values[index.column()];
@@ -145,6 +146,46 @@ void TDataGridModel::Reload() {
   endResetModel();
   currentRow_ = FindCurrentRow();
   emit CurrentRowChanged(currentRow_);
+}
+
+Qt::ItemFlags TDataGridModel::flags(const QModelIndex& index) const {
+  Qt::ItemFlags result = QAbstractTableModel::flags(index);
+  if (editable_ && index.isValid()) result |= Qt::ItemIsEditable;
+  return result;
+}
+
+bool TDataGridModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || !index.isValid()) return false;
+  return StoreCell(index.row(), index.column(), value.toString().toStdString());
+}
+
+bool TDataGridModel::StoreCell(int row, int column, const std::string& text) {
+  if (!editable_ || column < 0 || column >= titles_.size()) return false;
+  // Rows are read first, so that `row` names the row the user sees.
+  if (!MoveToRow(row)) return false;
+  TDataSet* dataSet = link_.DataSet();
+  rudira::TField* field = columns_.empty() ? &dataSet->Fields(column)
+                                           : dataSet->FindField(columns_[static_cast<size_t>(column)].fieldName);
+  if (field == nullptr) return false;
+  // An unchanged text stores nothing (an editor closed without a change).
+  if (field->AsString() == text) return true;
+  try {
+    dataSet->Edit();
+    field->SetAsString(text);
+    dataSet->Post();
+  } catch (const std::exception& error) {
+    // The refused change is dropped; the record keeps what it had.
+    try {
+      if (dataSet->State() != TDataSetState::dsBrowse) dataSet->Cancel();
+    } catch (const std::exception&) {
+      // Cancelling only drops the record buffer; the first message is the one
+      // the user needs.
+    }
+    TUserDialogs::ShowMessage(nullptr, QString::fromUtf8(error.what()));
+    RowsChanged();
+    return false;
+  }
+  return true;
 }
 
 bool TDataGridModel::MoveToRow(int row) {

@@ -18,6 +18,13 @@
 // no rows; an engine error while reading them leaves it without rows and is
 // shown in a message box, as a handler's error is.
 //
+// An editable model (DBGrid2) stores a changed cell at once: the row becomes
+// the dataset's current record, the field takes the text as the dataset's
+// text setter converts it, and the record is posted. A change the dataset
+// refuses (a text that is no number, a key violation, a record locked by
+// another user) is cancelled, so the record and the grid keep the row as it
+// was, and its message is shown in a message box.
+//
 // Used from the GUI thread only. The source is not owned; one destroyed
 // before the model detaches it (no rows).
 #ifndef MOMIRO_APP_DATA_GRID_MODEL_H_
@@ -54,6 +61,16 @@ class TDataGridModel : public QAbstractTableModel {
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+  bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+
+  // Whether the cells can be edited (off unless set).
+  void SetEditable(bool editable) { editable_ = editable; }
+  bool Editable() const { return editable_; }
+  // Stores text in the cell's field of the row's record (see above); false
+  // when the change was refused or there is no such cell. The refusal's
+  // message goes to a message box.
+  bool StoreCell(int row, int column, const std::string& text);
 
   // The row of the dataset's current record; -1 without one.
   int CurrentRow() const { return currentRow_; }
@@ -110,6 +127,7 @@ class TDataGridModel : public QAbstractTableModel {
   bool reloadQueued_ = false;
   bool reading_ = false;  // the model is walking the dataset itself
   bool moving_ = false;   // the model is moving the dataset to a clicked row
+  bool editable_ = false;
   Link link_;
 };
 

@@ -100,7 +100,10 @@ TForm2::TForm2(BoardState& board, LessonData lessons, QWidget* parent)
     LessonQueries& queries = *lessons_.queries;
     figureRows_ = std::make_unique<QueryFigureRows>(queries.figures);
     player_ = std::make_unique<FigurePlayer>(main_, *cells_, *this, queries.contents, queries.figures);
+    author_ = std::make_unique<LessonAuthor>(main_, *cells_, *this, *this, queries.figures,
+                                             queries.branches);
     hooks_ = std::make_unique<LessonBoardHooks>(*player_);
+    hooks_->SetAuthor(author_.get());
     store_ = std::make_unique<AdjournedGameStore>(main_, *cells_, queries.figures);
     main_.SetFigureRows(figureRows_.get());
     main_.SetHooks(hooks_.get());
@@ -182,9 +185,14 @@ void TForm2::CreateControls(QWidget* client) {
     grid->setFont(UiFont());
     grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     grid->setSelectionMode(QAbstractItemView::SingleSelection);
-    grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grid->verticalHeader()->setDefaultSectionSize(18);
   }
+  dbGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  // The author corrects figure rows by hand; a single click stays the
+  // lesson click that rebuilds the board up to the row.
+  dbGrid2_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                            QAbstractItemView::AnyKeyPressed);
+  grid2Model_.SetEditable(true);
   // The grid's highlighted row follows the dataset's current record.
   for (auto [grid, model] : {std::pair{dbGrid1_, &grid1Model_}, std::pair{dbGrid2_, &grid2Model_}}) {
     connect(model, &TDataGridModel::CurrentRowChanged, grid, [grid = grid](int row) {
@@ -290,9 +298,18 @@ void TForm2::CreateControls(QWidget* client) {
   Wire(buttons_[10], &QAbstractButton::clicked, [this] { CuteButton10Click(); });
   Wire(buttons_[14], &QAbstractButton::clicked, [this] { CuteButton14Click(); });
   Wire(buttons_[15], &QAbstractButton::clicked, [this] { CuteButton15Click(); });
-  // Placeholders until lesson authoring is in: CuteButton2, 3, 4, 8, 11, 13
-  // and the text-style buttons RadioButton5 ... RadioButton10 have no
-  // handler yet.
+  Wire(buttons_[2], &QAbstractButton::clicked, [this] { CuteButton2Click(); });
+  Wire(buttons_[3], &QAbstractButton::clicked, [this] { CuteButton3Click(); });
+  Wire(buttons_[4], &QAbstractButton::clicked, [this] { CuteButton4Click(); });
+  Wire(buttons_[8], &QAbstractButton::clicked, [this] { CuteButton8Click(); });
+  Wire(buttons_[11], &QAbstractButton::clicked, [this] { CuteButton11Click(); });
+  Wire(buttons_[13], &QAbstractButton::clicked, [this] { CuteButton13Click(); });
+  Wire(radios_[5], &QAbstractButton::clicked, [this] { RadioButton5Click(); });
+  Wire(radios_[6], &QAbstractButton::clicked, [this] { RadioButton6Click(); });
+  Wire(radios_[7], &QAbstractButton::clicked, [this] { RadioButton7Click(); });
+  Wire(radios_[8], &QAbstractButton::clicked, [this] { RadioButton8Click(); });
+  Wire(radios_[9], &QAbstractButton::clicked, [this] { RadioButton9Click(); });
+  Wire(radios_[10], &QAbstractButton::clicked, [this] { RadioButton10Click(); });
 }
 
 void TForm2::CreateMenu() {
@@ -492,6 +509,38 @@ void TForm2::Save1Click() {
 void TForm2::N2Click() {
   if (store_ != nullptr) store_->N2Click();
 }
+
+void TForm2::WithAuthor(void (LessonAuthor::*handler)()) {
+  if (author_ != nullptr) (author_.get()->*handler)();
+}
+
+void TForm2::CuteButton2Click() { WithAuthor(&LessonAuthor::CuteButton2Click); }
+
+void TForm2::CuteButton3Click() { WithAuthor(&LessonAuthor::CuteButton3Click); }
+
+void TForm2::CuteButton4Click() { WithAuthor(&LessonAuthor::CuteButton4Click); }
+
+void TForm2::CuteButton8Click() { WithAuthor(&LessonAuthor::CuteButton8Click); }
+
+void TForm2::CuteButton11Click() { WithAuthor(&LessonAuthor::CuteButton11Click); }
+
+void TForm2::CuteButton13Click() { WithAuthor(&LessonAuthor::CuteButton13Click); }
+
+void TForm2::RadioButton5Click() { WithAuthor(&LessonAuthor::RadioButton5Click); }
+
+void TForm2::RadioButton6Click() { WithAuthor(&LessonAuthor::RadioButton6Click); }
+
+void TForm2::RadioButton7Click() { WithAuthor(&LessonAuthor::RadioButton7Click); }
+
+void TForm2::RadioButton8Click() { WithAuthor(&LessonAuthor::RadioButton8Click); }
+
+void TForm2::RadioButton9Click() { WithAuthor(&LessonAuthor::RadioButton9Click); }
+
+void TForm2::RadioButton10Click() { WithAuthor(&LessonAuthor::RadioButton10Click); }
+
+std::string TForm2::Edit3Text() const { return edit3_->text().toStdString(); }
+
+void TForm2::SetEdit3Text(const std::string& text) { edit3_->setText(QString::fromStdString(text)); }
 
 int TForm2::FigureItemIndex() const { return comboBox1_->currentIndex(); }
 

@@ -10,7 +10,13 @@
 //
 // The window is the player's LessonWindow: ComboBox1 holds the figure
 // letters, the help viewer opens a lesson's topic, and DBGrid2 leaves its
-// data source while a path is redrawn. DBGrid1 shows the contents query
+// data source while a path is redrawn. It is the editor's AuthoringWindow
+// over Edit3: in the edit layout the board clicks record authoring entries
+// (LessonAuthor through the board hooks), CuteButton2, 3, 4, 8, 11 and 13
+// and the text-style buttons RadioButton5 ... RadioButton10 run the
+// LessonAuthor handlers, and DBGrid2 is editable: a changed cell is stored
+// through the live figure query at once, and a change the query refuses is
+// shown in a message box and leaves the row as it was. DBGrid1 shows the contents query
 // (one column ITM titled "目次") and DBGrid2 the figure rows, each through a
 // TDataGridModel over the data module's DataSource1 and DataSource2; a
 // click on a grid row makes that row current before the handler runs.
@@ -41,7 +47,9 @@
 #include "board/board_rules.h"
 #include "components/data_link.h"
 #include "lessons/adjourned_game_store.h"
+#include "lessons/authoring_window.h"
 #include "lessons/figure_player.h"
+#include "lessons/lesson_author.h"
 #include "lessons/lesson_board_hooks.h"
 #include "lessons/lesson_tables.h"
 #include "lessons/lesson_window.h"
@@ -67,7 +75,7 @@ inline constexpr const char* kProgramTitle = "Momiro";
 inline constexpr const char* kVersionText = "Momiro\nVersion 2.3";
 inline constexpr const char* kExitQuestion = "「Momiro」を終了していいですか？";
 
-class TForm2 : public QMainWindow, public LessonWindow {
+class TForm2 : public QMainWindow, public LessonWindow, public AuthoringWindow {
   Q_OBJECT
  public:
   // Creates the window and runs its FormCreate on the shared board, which
@@ -86,6 +94,7 @@ class TForm2 : public QMainWindow, public LessonWindow {
   // The lesson routines; null without lesson data.
   FigurePlayer* Player() { return player_.get(); }
   AdjournedGameStore* AdjournedStore() { return store_.get(); }
+  LessonAuthor* Author() { return author_.get(); }
 
   // The 13- and 9-line windows that "１３路盤" and "９路盤" open; they stay
   // owned by the caller.
@@ -122,6 +131,19 @@ class TForm2 : public QMainWindow, public LessonWindow {
   void CuteButton15Click();  // "前の図"
   void Save1Click();         // "打ち掛け" -> "保存"
   void N2Click();            // "打ち掛け" -> "復元"
+  // Authoring handlers of the edit layout.
+  void CuteButton2Click();   // "基本図登録"
+  void CuteButton3Click();   // "基本図削除"
+  void CuteButton4Click();   // "手順削除"
+  void CuteButton8Click();   // "手順登録"
+  void CuteButton11Click();  // "MNB変"
+  void CuteButton13Click();  // "図表示"
+  void RadioButton5Click();  // "石上"
+  void RadioButton6Click();  // "背景"
+  void RadioButton7Click();  // "直接"
+  void RadioButton8Click();  // "標準"
+  void RadioButton9Click();  // "緑"
+  void RadioButton10Click(); // "赤"
 
   // LessonWindow.
   int FigureItemIndex() const override;
@@ -129,6 +151,10 @@ class TForm2 : public QMainWindow, public LessonWindow {
   void ShowHelpTopic(int contextNumber) override;
   void DetachFigureGrid() override;
   void AttachFigureGrid() override;
+
+  // AuthoringWindow.
+  std::string Edit3Text() const override;
+  void SetEdit3Text(const std::string& text) override;
 
   // "mm/dd  hh:mm AM/PM" of a local date and time.
   static QString ClockText(const QDateTime& time);
@@ -156,6 +182,8 @@ class TForm2 : public QMainWindow, public LessonWindow {
   void SmallWindowClosed();
   // Runs a lesson handler when there are lessons.
   void WithPlayer(void (FigurePlayer::*handler)());
+  // Runs an authoring handler when there are lessons.
+  void WithAuthor(void (LessonAuthor::*handler)());
 
   BoardState& board_;
   std::unique_ptr<TBoardCells> cells_;  // the board's cells; the widgets belong to the window
@@ -189,6 +217,7 @@ class TForm2 : public QMainWindow, public LessonWindow {
   // The lesson routines over lessons_.queries; all null without lessons.
   std::unique_ptr<QueryFigureRows> figureRows_;
   std::unique_ptr<FigurePlayer> player_;
+  std::unique_ptr<LessonAuthor> author_;  // before the hooks that call it
   std::unique_ptr<LessonBoardHooks> hooks_;
   std::unique_ptr<AdjournedGameStore> store_;
 };
