@@ -300,6 +300,27 @@ class AuthoringWindowTest : public QObject {
     QCoreApplication::processEvents();
     QCOMPARE(grid.index(1, 3).data().toString(), QString::number(before[1].pst));
     QCOMPARE(module_->RUDIRAQuery2->State(), rudira::TDataSetState::dsBrowse);
+
+    // Through the grid's own editor: a click on the row (the lesson click),
+    // then the edit key on the cell opens it, and Enter stores.
+    messages_.clear();
+    QTableView* view = Grid2();
+    ClickGridRow(view, 2);
+    QCoreApplication::processEvents();
+    const QModelIndex tes = grid.index(2, 1);
+    QApplication::setActiveWindow(form_.get());
+    view->setFocus();
+    view->setCurrentIndex(tes);
+    QTest::keyClick(view, Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    QVERIFY(editor != nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, "5");
+    QTest::keyClick(editor, Qt::Key_Return);
+    QCoreApplication::processEvents();  // the delegate commits from the event loop
+    QVERIFY2(messages_.isEmpty(), qPrintable(messages_.join('\n')));
+    expected[2].tes = 5;
+    QCOMPARE(RowsOf(110), expected);
   }
 
   void anAuthoredLessonOutlivesTheProgramAndPlaysInTheLessonPlayer() {
