@@ -208,9 +208,10 @@ void TRUDIRADataSet::ApplyFilters() {
       // survivors only.
       TCursorFilterOptions options;
       options.Late = true;
-      callbackFilter_ = cursor_->AddFilter(
-          this, [](void* owner, const uint8_t* record) { return static_cast<TRUDIRADataSet*>(owner)->CallbackAccepts(record); },
-          options);
+      auto test = [](void* owner, const uint8_t* record) {
+        return static_cast<TRUDIRADataSet*>(owner)->CallbackAccepts(record);
+      };
+      callbackFilter_ = cursor_->AddFilter(this, test, options);
       cursor_->ActivateFilter(callbackFilter_);
     }
   } catch (...) {

@@ -213,7 +213,8 @@ TEST_F(FilterTest, LocateAndLookupOnAQueryResultThroughATemporaryFilter) {
     std::string Sql;
     bool Live;
   };
-  for (const Result& result : {Result{"select * from figure", false}, Result{"select * from figure where MNB > 0", true}}) {
+  const std::vector<Result> results = {{"select * from figure", false}, {"select * from figure where MNB > 0", true}};
+  for (const Result& result : results) {
     TRUDIRAQuery query;
     query.SetDatabaseName("kyozai");
     query.SetRequestLive(result.Live);
@@ -242,7 +243,9 @@ TEST_F(FilterTest, LocateAndLookupOnAQueryResultThroughATemporaryFilter) {
     const std::vector<TFieldValue> looked = query.Lookup("PST;BTO", {int16_t{300}, int16_t{2}}, "DTX");
     ASSERT_EQ(looked.size(), 1u) << result.Sql;
     EXPECT_EQ(std::get<std::string>(looked[0]), "starry") << result.Sql;
-    query.OnFilterRecord = [](TDataSet& dataSet, bool& accept) { accept = dataSet.FieldByName("MNB").AsInteger() != 3; };
+    query.OnFilterRecord = [](TDataSet& dataSet, bool& accept) {
+      accept = dataSet.FieldByName("MNB").AsInteger() != 3;
+    };
     EXPECT_FALSE(query.Locate("DTX", {std::monostate{}}, {})) << result.Sql;
     EXPECT_TRUE(query.Lookup("MNB", {int32_t{3}}, "DTX").empty()) << result.Sql;
     EXPECT_TRUE(query.Locate("MNB", {int32_t{2}}, {})) << result.Sql;
