@@ -36,6 +36,12 @@ class FilterLevelTest : public FilterTest {
       cursor_->AppendRecord(record.data());
     }
   }
+  // The cursor goes before the session it refers to, which the base
+  // class's TearDown closes.
+  void TearDown() override {
+    cursor_.reset();
+    FilterTest::TearDown();
+  }
   std::unique_ptr<TDataCursor> cursor_;
 };
 

@@ -134,6 +134,12 @@ class FilterRandomTest : public FilterTest, public ::testing::WithParamInterface
   }
 
   std::mt19937 rng_{20261210};
+  // The cursor goes before the session it refers to, which the base
+  // class's TearDown closes.
+  void TearDown() override {
+    cursor_.reset();
+    FilterTest::TearDown();
+  }
   std::unique_ptr<TDataCursor> cursor_;
 };
 
