@@ -312,9 +312,15 @@ void TDataCursor::RebuildView() {
   }
   // work1_: base and range, the candidates of every filter.
   view_ = work1_;
+  // The key ranges that all filters together require: a comparison then
+  // reads only the index entries that can pass every filter.
+  TIndexWindows windows;
+  for (const auto& filter : filters_) {
+    if (filter->Active()) filter->AddIndexWindows(windows);
+  }
   for (const auto& filter : filters_) {
     if (!filter->Active()) continue;
-    filter->Evaluate(filter->OptimizeLevel() == 2 ? work1_ : view_, filterRecordReads_);
+    filter->Evaluate(filter->OptimizeLevel() == 2 ? work1_ : view_, filterRecordReads_, &windows);
     view_.And(filter->Bitmap());
   }
   viewCount_ = static_cast<int32_t>(view_.Count());

@@ -235,14 +235,50 @@ bool TFilter::Accepts(const uint8_t* record) {
   return result;
 }
 
-void TFilter::Evaluate(const TRecordsBitmap& candidates, uint64_t& readCount) {
-  TRecordsBitmap result(candidates.Size());
-  if (isCallback_) {
-    ScanRecords(candidates, result, readCount, [this](const uint8_t* record) { return callback_(owner_, record); });
-  } else {
-    EvaluateNode(*expression_, candidates, result, readCount);
+TFilterIndexContext TFilter::IndexContext() const {
+  TDataTable& table = *cursor_.Table();
+  TIndexFile& index = table.IndexFile();
+  TFilterIndexContext context;
+  context.Index = &index;
+  context.Fields = &table.DataFile().Fields();
+  context.Locale = table.DataFile().Locale();
+  context.HasPrimaryKey = !index.NoPrimaryKey() && index.Definition(kPrimarySlot).IndexFieldCount > 0;
+  context.CaseInsensitive = options_.CaseInsensitive;
+  context.Partial = &partial_;
+  return context;
+}
+
+void TFilter::CollectWindows(const TExpToken& node, const TFilterIndexContext& context, TIndexWindows& windows) {
+  if (node.NodeKind == kNodeBinary && node.OpCode == kOpAnd && node.Left && node.Right) {
+    CollectWindows(*node.Left, context, windows);
+    CollectWindows(*node.Right, context, windows);
+    return;
   }
-  bitmap_ = std::move(result);
+  if (node.OptimizeLevel != 2 || node.NodeKind != kNodeBinary || node.OpCode == kOpOr) return;
+  TIndexIntervals intervals;
+  if (!IndexComparisonIntervals(node, context, intervals) || intervals.Complement) return;
+  const auto found = windows.find(intervals.Slot);
+  if (found == windows.end()) {
+    windows.emplace(intervals.Slot, std::move(intervals));
+  } else {
+    found->second = IntersectIntervals(found->second, intervals);
+  }
+}
+
+void TFilter::AddIndexWindows(TIndexWindows& windows) {
+  if (isCallback_ || !expression_ || optimizeLevel_ == 0) return;
+  CollectWindows(*expression_, IndexContext(), windows);
+}
+
+void TFilter::Evaluate(const TRecordsBitmap& candidates, uint64_t& readCount, const TIndexWindows* windows) {
+  // The result goes straight into the filter's bitmap, whose storage is
+  // reused from one evaluation to the next.
+  bitmap_.SetSize(candidates.Size());
+  if (isCallback_) {
+    ScanRecords(candidates, bitmap_, readCount, [this](const uint8_t* record) { return callback_(owner_, record); });
+  } else {
+    EvaluateNode(*expression_, candidates, bitmap_, readCount, windows);
+  }
 }
 
 void TFilter::ScanRecords(const TRecordsBitmap& candidates, TRecordsBitmap& result, uint64_t& readCount,
@@ -263,7 +299,7 @@ void TFilter::ScanRecords(const TRecordsBitmap& candidates, TRecordsBitmap& resu
 }
 
 void TFilter::EvaluateNode(TExpToken& node, const TRecordsBitmap& candidates, TRecordsBitmap& result,
-                           uint64_t& readCount) {
+                           uint64_t& readCount, const TIndexWindows* windows) {
   const uint32_t size = candidates.Size();
   if (!ContainsColumn(&node)) {
     // Nothing of the record counts: one evaluation decides for all.
@@ -274,36 +310,45 @@ void TFilter::EvaluateNode(TExpToken& node, const TRecordsBitmap& candidates, TR
   }
   if (node.OptimizeLevel != 0) {
     if (node.NodeKind == kNodeBinary && node.OpCode == kOpAnd) {
+      // At the top of an AND chain the comparisons answered from an index
+      // narrow each other before any index entry is read (windows handed
+      // in already hold them).
+      TIndexWindows narrowed;
+      const bool top = &node == expression_ || !node.Parent || node.Parent->NodeKind != kNodeBinary ||
+                       node.Parent->OpCode != kOpAnd;
+      if (!windows && top) {
+        CollectWindows(node, IndexContext(), narrowed);
+        windows = &narrowed;
+      }
       TRecordsBitmap left(size);
-      EvaluateNode(*node.Left, candidates, left, readCount);
-      EvaluateNode(*node.Right, left, result, readCount);
+      EvaluateNode(*node.Left, candidates, left, readCount, windows);
+      EvaluateNode(*node.Right, left, result, readCount, windows);
       return;
     }
     if (node.NodeKind == kNodeBinary && node.OpCode == kOpOr) {
       TRecordsBitmap right(size);
-      EvaluateNode(*node.Left, candidates, result, readCount);
-      EvaluateNode(*node.Right, candidates, right, readCount);
+      EvaluateNode(*node.Left, candidates, result, readCount, nullptr);
+      EvaluateNode(*node.Right, candidates, right, readCount, nullptr);
       result.Or(right);
       return;
     }
     if (node.NodeKind == kNodeUnary && node.OpCode == kOpNot) {
       TRecordsBitmap operand(size);
-      EvaluateNode(*node.Left, candidates, operand, readCount);
+      EvaluateNode(*node.Left, candidates, operand, readCount, nullptr);
       operand.Invert();
       result = candidates;
       result.And(operand);
       return;
     }
-    TDataTable& table = *cursor_.Table();
-    TIndexFile& index = table.IndexFile();
-    TFilterIndexContext context;
-    context.Index = &index;
-    context.Fields = &table.DataFile().Fields();
-    context.Locale = table.DataFile().Locale();
-    context.HasPrimaryKey = !index.NoPrimaryKey() && index.Definition(kPrimarySlot).IndexFieldCount > 0;
-    context.CaseInsensitive = options_.CaseInsensitive;
-    context.Partial = &partial_;
-    if (IndexComparisonRecords(node, context, size, result)) {
+    const TFilterIndexContext context = IndexContext();
+    TIndexIntervals intervals;
+    if (IndexComparisonIntervals(node, context, intervals)) {
+      if (windows && !intervals.Complement) {
+        // The window of the slot lies inside this comparison's ranges.
+        const auto window = windows->find(intervals.Slot);
+        if (window != windows->end()) intervals = window->second;
+      }
+      IntervalRecords(*context.Index, intervals, size, result);
       result.And(candidates);
       return;
     }

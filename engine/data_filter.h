@@ -38,11 +38,18 @@
 
 #include "engine/exp_token.h"
 #include "engine/expression_evaluator.h"
+#include "engine/filter_optimizer.h"
 #include "engine/records_bitmap.h"
 
 namespace rudira {
 
 class TDataCursor;
+
+// Key ranges per index slot that every record of a view must have: the
+// intersection of the comparisons its filters require (the AND chains of
+// their expressions). A comparison answered from an index reads only the
+// part of its own key ranges inside the window of its slot.
+using TIndexWindows = std::map<int, TIndexIntervals>;
 
 // Called per candidate record of a callback filter with the filter's owner
 // and the whole record; returns whether the record passes.
@@ -88,16 +95,26 @@ class TFilter {
   // Marks the expression's nodes and notes the root's level. Callback
   // filters have level 0.
   void Analyse();
-  // Bitmap() := the candidates that pass. `readCount` grows by the records
-  // read.
-  void Evaluate(const TRecordsBitmap& candidates, uint64_t& readCount);
+  // Narrows `windows` by the comparisons answered from an index that this
+  // filter requires of every record it passes.
+  void AddIndexWindows(TIndexWindows& windows);
+  // Bitmap() := the candidates that pass; with `windows` (which this
+  // filter's own comparisons narrowed) only those inside them, the caller
+  // intersecting the results of all the windows' filters. `readCount` grows
+  // by the records read.
+  void Evaluate(const TRecordsBitmap& candidates, uint64_t& readCount, const TIndexWindows* windows = nullptr);
   // Whether the whole record (in the table's layout) passes.
   bool Accepts(const uint8_t* record);
 
  private:
   // result := the records of `candidates` for which `node` is true.
+  // `windows` holds key ranges that the conjunction around `node` requires
+  // (null under OR and NOT).
   void EvaluateNode(TExpToken& node, const TRecordsBitmap& candidates, TRecordsBitmap& result,
-                    uint64_t& readCount);
+                    uint64_t& readCount, const TIndexWindows* windows);
+  // The comparisons of the AND chain of `node` answered from an index.
+  void CollectWindows(const TExpToken& node, const TFilterIndexContext& context, TIndexWindows& windows);
+  TFilterIndexContext IndexContext() const;
   // Reads every candidate and keeps those that pass `test`.
   void ScanRecords(const TRecordsBitmap& candidates, TRecordsBitmap& result, uint64_t& readCount,
                    const std::function<bool(const uint8_t*)>& test);

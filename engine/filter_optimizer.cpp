@@ -3,6 +3,7 @@
 #include "engine/filter_optimizer.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -221,18 +222,48 @@ KeyBounds BoundsOf(TIndexFile& file, int slot, const std::vector<uint8_t>& key) 
   KeyBounds bounds;
   bounds.Count = tree.RecordCount();
   const int length = static_cast<int>(key.size());
-  bounds.Low = tree.Ordinal(tree.Descend(key.data(), length));
+  const TIndexPath path = tree.Descend(key.data(), length);
+  if (path.Depth == 0) return bounds;
+  bounds.Low = tree.Ordinal(path);
   const TKeyComparer& comparer = file.Comparer(slot);
-  int64_t low = bounds.Low;
-  int64_t high = bounds.Count;
+  // The equal keys mostly end in the leaf of the descent or its right
+  // neighbour: walking those costs one or two pages, where a search by
+  // ordinals descends the tree once per step.
+  constexpr int kWalkedLeaves = 2;
+  int64_t high = bounds.Low;
+  int32_t pageNo = path.Leaf().Page;
+  int position = path.Leaf().Position;
+  for (int leaves = 0; leaves < kWalkedLeaves; ++leaves) {
+    if (pageNo == 0) {
+      bounds.High = high;
+      return bounds;
+    }
+    TPagePin page(file.GetPage(slot, pageNo));
+    if (!page->IsLeaf() || page->Freed() || position > page->EntryCount()) file.RaiseCorrupt();
+    const int end = std::max(position, page->UpperBound(comparer, key.data(), length));
+    high += end - position;
+    if (end < page->EntryCount()) {
+      bounds.High = high;
+      return bounds;
+    }
+    pageNo = page->RightSibling();
+    position = 0;
+  }
+  if (pageNo == 0 || high >= bounds.Count) {
+    bounds.High = std::min(high, bounds.Count);
+    return bounds;
+  }
+  int64_t low = high;
+  high = bounds.Count;
   std::vector<uint8_t> entry;
   int32_t recordNo = 0;
-  // Binary search for the first key whose first field compares above.
+  // Many equal keys: binary search for the first key whose first field
+  // compares above.
   while (low < high) {
     const int64_t mid = low + (high - low) / 2;
-    const TIndexPath path = tree.PathOfOrdinal(mid);
-    if (path.Depth == 0) file.RaiseCorrupt();
-    tree.EntryAt(path, entry, recordNo);
+    const TIndexPath at = tree.PathOfOrdinal(mid);
+    if (at.Depth == 0) file.RaiseCorrupt();
+    tree.EntryAt(at, entry, recordNo);
     if (comparer.Compare(entry.data(), key.data(), length) > 0) {
       high = mid;
     } else {
@@ -378,18 +409,46 @@ void AnalyseFilterNode(TExpToken& node, const TFilterIndexContext& context) {
   if (node.NodeKind == kNodeBinary) AnalyseComparison(node, context);
 }
 
-bool IndexComparisonRecords(const TExpToken& node, const TFilterIndexContext& context, uint32_t slots,
-                            TRecordsBitmap& result) {
-  result.SetSize(slots);
-  result.ClearAll();
+bool IndexComparisonIntervals(const TExpToken& node, const TFilterIndexContext& context, TIndexIntervals& out) {
   IndexedComparison c;
   if (!MatchComparison(node, context, c)) return false;
-  bool complement = false;
-  const Intervals intervals = IntervalsOf(c, context, complement);
-  for (const auto& [first, last] : intervals) CollectIndexRecords(*context.Index, c.Slot, first, last, result);
-  // The complement also holds free slots; the caller's intersection with
-  // the candidates removes them.
-  if (complement) result.Invert();
+  out.Slot = c.Slot;
+  out.Ranges = IntervalsOf(c, context, out.Complement);
+  return true;
+}
+
+TIndexIntervals IntersectIntervals(const TIndexIntervals& a, const TIndexIntervals& b) {
+  assert(a.Slot == b.Slot && !a.Complement && !b.Complement);
+  TIndexIntervals result;
+  result.Slot = a.Slot;
+  size_t i = 0;
+  size_t j = 0;
+  while (i < a.Ranges.size() && j < b.Ranges.size()) {
+    const int64_t first = std::max(a.Ranges[i].first, b.Ranges[j].first);
+    const int64_t last = std::min(a.Ranges[i].second, b.Ranges[j].second);
+    if (first < last) result.Ranges.push_back({first, last});
+    if (a.Ranges[i].second < b.Ranges[j].second) ++i;
+    else ++j;
+  }
+  return result;
+}
+
+void IntervalRecords(TIndexFile& file, const TIndexIntervals& intervals, uint32_t slots, TRecordsBitmap& result) {
+  result.SetSize(slots);
+  result.ClearAll();
+  for (const auto& [first, last] : intervals.Ranges) CollectIndexRecords(file, intervals.Slot, first, last, result);
+  if (intervals.Complement) result.Invert();
+}
+
+bool IndexComparisonRecords(const TExpToken& node, const TFilterIndexContext& context, uint32_t slots,
+                            TRecordsBitmap& result) {
+  TIndexIntervals intervals;
+  if (!IndexComparisonIntervals(node, context, intervals)) {
+    result.SetSize(slots);
+    result.ClearAll();
+    return false;
+  }
+  IntervalRecords(*context.Index, intervals, slots, result);
   return true;
 }
 

@@ -30,6 +30,7 @@
 
 #include <cstdint>
 #include <map>
+#include <utility>
 #include <vector>
 
 #include "engine/exp_token.h"
@@ -66,6 +67,29 @@ struct TFilterIndexContext {
 //   - OR: both full → full, else none; estimate the larger, cost the sum;
 //   - anything else: none.
 void AnalyseFilterNode(TExpToken& node, const TFilterIndexContext& context);
+
+// The keys of one index that satisfy a comparison: 0-based ordinal ranges
+// [first, last) in index order, ascending and disjoint, or with Complement
+// every key outside them.
+struct TIndexIntervals {
+  int Slot = -1;
+  std::vector<std::pair<int64_t, int64_t>> Ranges;
+  bool Complement = false;
+};
+
+// The key ranges of the full comparison or null test `node`; false when no
+// index answers it.
+bool IndexComparisonIntervals(const TExpToken& node, const TFilterIndexContext& context, TIndexIntervals& out);
+
+// The ranges of both (same slot, neither a complement): a record's key lies
+// in the result exactly when it lies in a and in b, since every record has
+// one entry in the index.
+TIndexIntervals IntersectIntervals(const TIndexIntervals& a, const TIndexIntervals& b);
+
+// result := the records of the keys in `intervals` (sized to `slots`
+// records); the complement also holds free slots, which the caller's
+// intersection with the candidates removes.
+void IntervalRecords(TIndexFile& file, const TIndexIntervals& intervals, uint32_t slots, TRecordsBitmap& result);
 
 // result := the records whose key in the node's index satisfies the full
 // comparison or null test `node` (sized to `slots` records). False when no

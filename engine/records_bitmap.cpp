@@ -6,6 +6,19 @@
 
 namespace rudira {
 
+namespace {
+
+// Set bits of a word, without the library call that std::popcount becomes
+// on processors the build does not assume to count bits.
+inline uint32_t Bits(uint32_t word) {
+  word = word - ((word >> 1) & 0x55555555u);
+  word = (word & 0x33333333u) + ((word >> 2) & 0x33333333u);
+  word = (word + (word >> 4)) & 0x0F0F0F0Fu;
+  return (word * 0x01010101u) >> 24;
+}
+
+}  // namespace
+
 void TRecordsBitmap::SetSize(uint32_t size) {
   const uint32_t newWords = static_cast<uint32_t>((static_cast<uint64_t>(size) + 31) / 32);
   if (newWords > words_.size()) {
@@ -43,7 +56,7 @@ void TRecordsBitmap::ClearAll() {
 
 uint32_t TRecordsBitmap::Count() const {
   uint32_t count = 0;
-  for (uint32_t i = 0; i < wordCount_; ++i) count += std::popcount(words_[i]);
+  for (uint32_t i = 0; i < wordCount_; ++i) count += Bits(words_[i]);
   return count;
 }
 
@@ -52,9 +65,9 @@ uint32_t TRecordsBitmap::CountBefore(uint32_t n) const {
   if (n > Size()) return Count();
   const uint32_t bit = n - 1;  // bits 0 .. bit - 1 count
   uint32_t count = 0;
-  for (uint32_t i = 0; i < bit / 32; ++i) count += std::popcount(words_[i]);
+  for (uint32_t i = 0; i < bit / 32; ++i) count += Bits(words_[i]);
   const uint32_t rest = bit % 32;
-  if (rest != 0) count += std::popcount(words_[bit / 32] & ((1u << rest) - 1));
+  if (rest != 0) count += Bits(words_[bit / 32] & ((1u << rest) - 1));
   return count;
 }
 
