@@ -102,16 +102,21 @@ class TWalker {
           else secondPass.push_back({t, piece});
           continue;
         }
-        source.Cursor->ActivateFilter(filter);
         source.Filters.push_back(filter);
       }
+      // All pieces at once: one view, in which comparisons on the same
+      // index narrow each other before their entries are read.
+      if (!source.Filters.empty()) source.Cursor->ActivateFilter(nullptr);
     }
     ChooseDriving();
+    std::vector<bool> added(run_.Sources.size(), false);
     for (const auto& [t, piece] : secondPass) {
       TSourceRun& source = run_.Sources[t];
-      TFilter* filter = source.Cursor->AddFilter(CopyTree(*piece));
-      source.Cursor->ActivateFilter(filter);
-      source.Filters.push_back(filter);
+      source.Filters.push_back(source.Cursor->AddFilter(CopyTree(*piece)));
+      added[t] = true;
+    }
+    for (size_t t = 0; t < run_.Sources.size(); ++t) {
+      if (added[t]) run_.Sources[t].Cursor->ActivateFilter(nullptr);
     }
   }
 
