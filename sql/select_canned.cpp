@@ -59,7 +59,15 @@ double Seconds(std::chrono::steady_clock::time_point start) {
 // The walk over the joined rows of one canned query and the rows it makes.
 class TWalker {
  public:
+  // Rows written back at once while the result table's writes are held
+  // in its caches: enough to save the writes per row, few enough that the
+  // caches stay small.
+  static constexpr int32_t kBatchRows = 512;
+
   TWalker(TSelectExecutor::TImpl& impl, TQueryRun& run) : impl_(impl), run_(run), query_(run.Query) {}
+
+  // Whether the result table's writes are held in its caches.
+  void SetBuffered(bool value) { buffered_ = value; }
 
   void Run() {
     SetFilters();
@@ -354,6 +362,12 @@ class TWalker {
       else result.AppendRecord(record_.data(), false);
     }
     ++produced_;
+    if (buffered_ && produced_ % kBatchRows == 0) {
+      TDataTable& table = *result.Table();
+      table.SetInTransaction(false);
+      result.FlushBuffers();
+      table.SetInTransaction(true);
+    }
     if (limit_ >= 0 && produced_ >= limit_) stop_ = true;
   }
 
@@ -386,6 +400,7 @@ class TWalker {
   std::vector<uint8_t> record_;
   int32_t limit_ = -1;
   int32_t produced_ = 0;
+  bool buffered_ = false;
   bool stop_ = false;
   int32_t drivingCount_ = 0;
   int64_t visited_ = 0;
@@ -472,6 +487,38 @@ std::vector<TQueryRun::SortItem> AllColumns(const TQueryRun& run) {
   return items;
 }
 
+// Runs `produce` with the result table's writes held in its caches, as in
+// a transaction, and written back in batches of rows (TWalker::kBatchRows)
+// and at the end: the table belongs to this run alone, so nobody needs each
+// row on disk as it is made. A failed run drops the rows still held and
+// reopens the result cursor on what was written; the next execution
+// empties the table first.
+// A result table already inside a transaction keeps writing as usual.
+template <typename Produce>
+void ProduceBuffered(TDataCursor& result, Produce produce) {
+  TDataTable& table = *result.Table();
+  if (table.InTransaction() || !result.Exclusive()) {
+    produce(false);
+    return;
+  }
+  table.SetInTransaction(true);
+  try {
+    produce(true);
+  } catch (...) {
+    table.SetInTransaction(false);
+    try {
+      table.DropCaches(false, true);
+      result.CloseCursor();
+      result.OpenCursor();
+    } catch (const std::exception&) {
+      // The run's own error is the one to report.
+    }
+    throw;
+  }
+  table.SetInTransaction(false);
+  result.FlushBuffers();
+}
+
 }  // namespace
 
 void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
@@ -494,7 +541,11 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
     }
     result.EmptyTable();
     if (run.Grouping) run.Grouping->Reset();
-    if (!run.Grouping || !run.Grouping->AnswerCountOnly()) TWalker(*this, run).Run();
+    if (!run.Grouping || !run.Grouping->AnswerCountOnly()) ProduceBuffered(result, [&](bool buffered) {
+        TWalker walker(*this, run);
+        walker.SetBuffered(buffered);
+        walker.Run();
+      });
     release();
   } catch (...) {
     release();
