@@ -6,8 +6,8 @@
 #include <unordered_map>
 
 #include "engine/data_cursor.h"
+#include "engine/field_token.h"
 #include "engine/filter_optimizer.h"
-#include "storage/blob_buffer.h"
 #include "storage/field_type.h"
 #include "storage/field_value.h"
 #include "storage/index_header.h"
@@ -29,51 +29,7 @@ class TFilterRecordAccess : public TExpressionRecordAccess {
       value.SetNull();
       return;
     }
-    const TFieldDescriptor& field = fields[static_cast<size_t>(column.FieldNo) - 1];
-    if (IsFieldNull(record_, field)) {
-      value.SetNull();
-      return;
-    }
-    const TFieldValue stored = ReadFieldValue(record_, field);
-    std::visit(
-        [&](const auto& v) {
-          using T = std::decay_t<decltype(v)>;
-          if constexpr (std::is_same_v<T, std::monostate>) {
-            value.SetNull();
-          } else if constexpr (std::is_same_v<T, std::string>) {
-            value.SetBytes(v);
-          } else if constexpr (std::is_same_v<T, bool>) {
-            value.SetUInt16(v ? 1 : 0);
-          } else if constexpr (std::is_same_v<T, int16_t>) {
-            value.SetInt16(v);
-          } else if constexpr (std::is_same_v<T, uint16_t>) {
-            value.SetUInt16(v);
-          } else if constexpr (std::is_same_v<T, int32_t>) {
-            value.SetInt32(v);
-          } else if constexpr (std::is_same_v<T, uint32_t>) {
-            value.SetUInt32(v);
-          } else if constexpr (std::is_same_v<T, int64_t>) {
-            value.SetInt64(v);
-          } else if constexpr (std::is_same_v<T, double>) {
-            value.SetDouble(v);
-          } else if constexpr (std::is_same_v<T, long double>) {
-            value.SetDouble(static_cast<double>(v));
-          } else if constexpr (std::is_same_v<T, Bcd>) {
-            value.SetBcd(v);
-          } else if constexpr (std::is_same_v<T, BlobReference>) {
-            if (v.FirstBlock == 0 || !table_.HasBlobFields()) {
-              value.SetNull();
-              return;
-            }
-            TBlobBuffer blob(table_.BlobFile(), v);
-            blob.ReadValue();
-            const auto& bytes = blob.Value();
-            value.SetBytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-          } else if constexpr (std::is_same_v<T, std::vector<uint8_t>>) {
-            value.SetBytes(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));
-          }
-        },
-        stored);
+    ReadFieldToken(table_, fields[static_cast<size_t>(column.FieldNo) - 1], record_, value);
   }
 
  private:

@@ -22,6 +22,7 @@
 
 #include "engine/data_cursor.h"
 #include "engine/expression_evaluator.h"
+#include "engine/field_token.h"
 #include "sql/select_executor.h"
 
 namespace rudira {
@@ -155,7 +156,5 @@ bool ContainsSubSelect(const TExpToken* root);
 // Stores `value` (typed like `field`) into `record`; BLOB values are left to
 // the caller. Returns false when the value does not fit.
 bool StoreTokenValue(uint8_t* record, const TFieldDescriptor& field, const TExpToken& value, const TableLocale& locale);
-// Fills `value` with the field of `record` (BLOBs read through `table`).
-void ReadFieldToken(TDataTable& table, const TFieldDescriptor& field, const uint8_t* record, TExpToken& value);
 
 }  // namespace rudira

@@ -1,13 +1,12 @@
 // Values of the SELECT machinery: the SQL error, deep copies of expression
-// trees, and the moves of a value between an expression node and a record
-// field (BLOBs read through the table's BLOB file).
+// trees, and storing an expression node's value into a record field (the
+// way back is engine/field_token.h).
 #include <cstring>
 #include <variant>
 
 #include "engine/error_codes.h"
 #include "engine/errors.h"
 #include "sql/select_query_run.h"
-#include "storage/blob_buffer.h"
 #include "storage/field_type.h"
 #include "storage/field_value.h"
 
@@ -70,53 +69,6 @@ bool StoreTokenValue(uint8_t* record, const TFieldDescriptor& field, const TExpT
     default: return false;
   }
   return StoreFieldValue(record, field, stored, locale);
-}
-
-void ReadFieldToken(TDataTable& table, const TFieldDescriptor& field, const uint8_t* record, TExpToken& value) {
-  if (!record || IsFieldNull(record, field)) {
-    value.SetNull();
-    return;
-  }
-  const TFieldValue stored = ReadFieldValue(record, field);
-  std::visit(
-      [&](const auto& v) {
-        using T = std::decay_t<decltype(v)>;
-        if constexpr (std::is_same_v<T, std::monostate>) {
-          value.SetNull();
-        } else if constexpr (std::is_same_v<T, std::string>) {
-          value.SetBytes(v);
-        } else if constexpr (std::is_same_v<T, bool>) {
-          value.SetUInt16(v ? 1 : 0);
-        } else if constexpr (std::is_same_v<T, int16_t>) {
-          value.SetInt16(v);
-        } else if constexpr (std::is_same_v<T, uint16_t>) {
-          value.SetUInt16(v);
-        } else if constexpr (std::is_same_v<T, int32_t>) {
-          value.SetInt32(v);
-        } else if constexpr (std::is_same_v<T, uint32_t>) {
-          value.SetUInt32(v);
-        } else if constexpr (std::is_same_v<T, int64_t>) {
-          value.SetInt64(v);
-        } else if constexpr (std::is_same_v<T, double>) {
-          value.SetDouble(v);
-        } else if constexpr (std::is_same_v<T, long double>) {
-          value.SetDouble(static_cast<double>(v));
-        } else if constexpr (std::is_same_v<T, Bcd>) {
-          value.SetBcd(v);
-        } else if constexpr (std::is_same_v<T, BlobReference>) {
-          if (v.FirstBlock == 0 || !table.HasBlobFields()) {
-            value.SetNull();
-            return;
-          }
-          TBlobBuffer blob(table.BlobFile(), v);
-          blob.ReadValue();
-          const auto& bytes = blob.Value();
-          value.SetBytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-        } else if constexpr (std::is_same_v<T, std::vector<uint8_t>>) {
-          value.SetBytes(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));
-        }
-      },
-      stored);
 }
 
 }  // namespace rudira

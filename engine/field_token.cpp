@@ -1,0 +1,60 @@
+// ReadFieldToken: a stored field value as an expression value.
+#include "engine/field_token.h"
+
+#include <string_view>
+#include <type_traits>
+#include <variant>
+
+#include "storage/blob_buffer.h"
+#include "storage/field_value.h"
+
+namespace rudira {
+
+void ReadFieldToken(TDataTable& table, const TFieldDescriptor& field, const uint8_t* record, TExpToken& value) {
+  if (!record || IsFieldNull(record, field)) {
+    value.SetNull();
+    return;
+  }
+  const TFieldValue stored = ReadFieldValue(record, field);
+  std::visit(
+      [&](const auto& v) {
+        using T = std::decay_t<decltype(v)>;
+        if constexpr (std::is_same_v<T, std::monostate>) {
+          value.SetNull();
+        } else if constexpr (std::is_same_v<T, std::string>) {
+          value.SetBytes(v);
+        } else if constexpr (std::is_same_v<T, bool>) {
+          value.SetUInt16(v ? 1 : 0);
+        } else if constexpr (std::is_same_v<T, int16_t>) {
+          value.SetInt16(v);
+        } else if constexpr (std::is_same_v<T, uint16_t>) {
+          value.SetUInt16(v);
+        } else if constexpr (std::is_same_v<T, int32_t>) {
+          value.SetInt32(v);
+        } else if constexpr (std::is_same_v<T, uint32_t>) {
+          value.SetUInt32(v);
+        } else if constexpr (std::is_same_v<T, int64_t>) {
+          value.SetInt64(v);
+        } else if constexpr (std::is_same_v<T, double>) {
+          value.SetDouble(v);
+        } else if constexpr (std::is_same_v<T, long double>) {
+          value.SetDouble(static_cast<double>(v));
+        } else if constexpr (std::is_same_v<T, Bcd>) {
+          value.SetBcd(v);
+        } else if constexpr (std::is_same_v<T, BlobReference>) {
+          if (v.FirstBlock == 0 || !table.HasBlobFields()) {
+            value.SetNull();
+            return;
+          }
+          TBlobBuffer blob(table.BlobFile(), v);
+          blob.ReadValue();
+          const auto& bytes = blob.Value();
+          value.SetBytes(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+        } else if constexpr (std::is_same_v<T, std::vector<uint8_t>>) {
+          value.SetBytes(std::string_view(reinterpret_cast<const char*>(v.data()), v.size()));
+        }
+      },
+      stored);
+}
+
+}  // namespace rudira
