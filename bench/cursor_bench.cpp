@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "engine/data_cursor.h"
 #include "engine/data_session.h"
 #include "storage/field_definitions.h"
@@ -55,9 +56,7 @@ std::string NameOf(int32_t id) {
 struct TempDir {
   std::string path;  // with trailing "/"
   TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "cursor-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path = pattern + "/";
+    path = bench::MakeTempDirectory("cursor-bench") + "/";
   }
   ~TempDir() {
     std::error_code ignored;
@@ -124,11 +123,7 @@ void StoreRow(TDataCursor& cursor, std::vector<uint8_t>& record, int32_t id) {
 }
 
 sqlite3* OpenSqlite(const std::string& dir) {
-  sqlite3* db = nullptr;
-  if (sqlite3_open((dir + "bench.sqlite").c_str(), &db) != SQLITE_OK) std::abort();
-  sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536;", nullptr, nullptr,
-               nullptr);
-  return db;
+  return bench::OpenSqlite(dir + "bench.sqlite");
 }
 
 void SqliteAppend(sqlite3* db, int32_t rows) {

@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "storage/byte_codec.h"
 #include "storage/data_file.h"
 #include "storage/field_type.h"
@@ -47,9 +48,7 @@ struct Fixture {
   uint16_t recordSize = 0;
 
   Fixture() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "datafile-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    dir = pattern;
+    dir = bench::MakeTempDirectory("datafile-bench");
     path = dir + "/bench.DAT";
     DataFileDefinition definition;
     TFieldDescriptor number;

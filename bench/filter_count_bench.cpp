@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "engine/data_cursor.h"
 #include "engine/data_session.h"
 #include "storage/field_definitions.h"
@@ -55,9 +56,7 @@ std::string NameOf(int32_t id) {
 struct TempDir {
   std::string path;  // with trailing "/"
   TempDir() {
-    std::string pattern = (fs::temp_directory_path() / "filter-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    path = pattern + "/";
+    path = bench::MakeTempDirectory("filter-bench") + "/";
   }
   ~TempDir() {
     std::error_code ignored;
@@ -151,9 +150,7 @@ struct Loaded {
   }
 
   void LoadSqlite() {
-    if (sqlite3_open((dir.path + "bench.sqlite").c_str(), &sqlite) != SQLITE_OK) std::abort();
-    sqlite3_exec(sqlite, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536;", nullptr,
-                 nullptr, nullptr);
+    sqlite = bench::OpenSqlite(dir.path + "bench.sqlite");
     sqlite3_exec(sqlite, "CREATE TABLE t(id INTEGER PRIMARY KEY, val INTEGER, free INTEGER, name TEXT)", nullptr,
                  nullptr, nullptr);
     sqlite3_exec(sqlite, "BEGIN", nullptr, nullptr, nullptr);

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "storage/field_type.h"
 #include "storage/index_file.h"
 #include "storage/index_key.h"
@@ -44,9 +45,7 @@ struct Fixture {
   std::vector<int64_t> ordinals;     // random positions
 
   Fixture() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "index-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    dir = pattern;
+    dir = bench::MakeTempDirectory("index-bench");
     insertOrder.resize(kKeys);
     std::iota(insertOrder.begin(), insertOrder.end(), 0);
     std::mt19937 rng(2026);
@@ -183,11 +182,7 @@ void EngineOrdinal(benchmark::State& state) {
 std::string SqlitePath() { return TheFixture().dir + "/bench.sqlite"; }
 
 sqlite3* OpenSqlite() {
-  sqlite3* db = nullptr;
-  if (sqlite3_open(SqlitePath().c_str(), &db) != SQLITE_OK) std::abort();
-  sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536;", nullptr,
-               nullptr, nullptr);
-  return db;
+  return bench::OpenSqlite(SqlitePath());
 }
 
 void SqliteInsert(benchmark::State& state) {

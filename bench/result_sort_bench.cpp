@@ -30,6 +30,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "storage/data_file.h"
 #include "storage/data_file_sort.h"
 #include "storage/field_type.h"
@@ -48,9 +49,7 @@ struct Fixture {
   std::string sqlitePath;
 
   Fixture() {
-    std::string pattern = (fs::temp_directory_path() / "sort-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    dir = pattern;
+    dir = bench::MakeTempDirectory("sort-bench");
     source = dir + "/source.DAT";
     sqlitePath = dir + "/bench.sqlite";
     std::mt19937 random(20261210);
@@ -109,11 +108,7 @@ struct Fixture {
   }
 
   sqlite3* Open() const {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(sqlitePath.c_str(), &db) != SQLITE_OK) std::abort();
-    sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536;", nullptr,
-                 nullptr, nullptr);
-    return db;
+    return bench::OpenSqlite(sqlitePath);
   }
 };
 

@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/bench_support.h"
 #include "engine/data_cursor.h"
 #include "engine/data_session.h"
 #include "sql/select_executor.h"
@@ -55,9 +56,7 @@ struct Fixture {
   std::vector<int32_t> r;
 
   Fixture() {
-    std::string pattern = (fs::temp_directory_path() / "select-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    dir = pattern + "/";
+    dir = bench::MakeTempDirectory("select-bench") + "/";
     sqlitePath = dir + "bench.sqlite";
     session = std::make_unique<TDataSession>();
     session->SetPrivateDir(dir);
@@ -161,11 +160,7 @@ struct Fixture {
   }
 
   sqlite3* Open() const {
-    sqlite3* lite = nullptr;
-    if (sqlite3_open(sqlitePath.c_str(), &lite) != SQLITE_OK) std::abort();
-    sqlite3_exec(lite, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA cache_size=-65536;", nullptr,
-                 nullptr, nullptr);
-    return lite;
+    return bench::OpenSqlite(sqlitePath);
   }
 };
 

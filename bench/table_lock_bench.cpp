@@ -37,6 +37,7 @@
 #include <map>
 #include <string>
 
+#include "bench/support/bench_support.h"
 #include "storage/data_table.h"
 #include "storage/field_type.h"
 #include "storage/field_value.h"
@@ -52,9 +53,7 @@ struct Fixture {
   TableSettings settings;
 
   Fixture() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "table-lock-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    dir = pattern + "/";
+    dir = bench::MakeTempDirectory("table-lock-bench") + "/";
     settings.PrivateDirectory = dir;
     DataFileDefinition definition;
     TFieldDescriptor number;
@@ -86,9 +85,7 @@ struct Fixture {
   ~Fixture() { std::filesystem::remove_all(dir); }
 
   sqlite3* OpenSqlite() const {
-    sqlite3* db = nullptr;
-    if (sqlite3_open((dir + "bench.sqlite").c_str(), &db) != SQLITE_OK) std::abort();
-    sqlite3_exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF;", nullptr, nullptr, nullptr);
+    sqlite3* db = bench::OpenSqlite(dir + "bench.sqlite", 0);
     sqlite3_busy_timeout(db, 600000);
     return db;
   }
