@@ -12,7 +12,6 @@
 #include "sql/select_grouping.h"
 #include "sql/select_query_run.h"
 #include "storage/data_file_sort.h"
-#include "storage/deleted_index.h"
 #include "storage/field_type.h"
 #include "storage/field_value.h"
 
@@ -438,20 +437,7 @@ void SortResult(TSelectExecutor::TImpl& impl, TQueryRun& run, const std::vector<
   request.Specification.CaseInsensitive = caseInsensitive;
   request.Output.RowLimit = limit;
   request.Output.Distinct = distinct;
-  request.PrivateDirectory = impl.Session.EffectivePrivateDir();
-  request.IndexFile = &table.IndexFile();
-  table.WriterLock();
-  try {
-    data.Sort(request);
-    RebuildDeletedIndex(data, table.IndexFile());
-    table.WriteChanges(false, false);
-  } catch (...) {
-    table.WriterUnlock();
-    throw;
-  }
-  table.WriterUnlock();
-  cursor.CloseCursor();
-  cursor.OpenCursor();
+  SortResultTable(impl.Session, cursor, request);
 }
 
 // Appends every row of `member`'s result to `run`'s result table.

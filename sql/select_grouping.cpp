@@ -16,7 +16,6 @@
 #include "engine/expression_checker.h"
 #include "sql/sql_expression.h"
 #include "storage/data_file_sort.h"
-#include "storage/deleted_index.h"
 #include "storage/field_type.h"
 
 namespace rudira {
@@ -650,20 +649,7 @@ void TGrouping::SortGroups(int32_t limit) {
     }
   };
   if (having_) request.Output.Filter = [this](const uint8_t* row) { return Having(row); };
-  request.PrivateDirectory = impl_.Session.EffectivePrivateDir();
-  request.IndexFile = &table.IndexFile();
-  table.WriterLock();
-  try {
-    data.Sort(request);
-    RebuildDeletedIndex(data, table.IndexFile());
-    table.WriteChanges(false, false);
-  } catch (...) {
-    table.WriterUnlock();
-    throw;
-  }
-  table.WriterUnlock();
-  cursor.CloseCursor();
-  cursor.OpenCursor();
+  SortResultTable(impl_.Session, cursor, request);
 }
 
 bool TGrouping::AnswerCountOnly() {

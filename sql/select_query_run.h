@@ -24,6 +24,7 @@
 #include "engine/expression_evaluator.h"
 #include "engine/field_token.h"
 #include "sql/select_executor.h"
+#include "storage/data_file_sort.h"
 
 namespace rudira {
 
@@ -148,6 +149,11 @@ class TSelectExecutor::TImpl {
 // --- shared helpers (sql/select_values.cpp; TablesOf and ContainsSubSelect
 // in sql/select_prepare.cpp)
 [[noreturn]] void RaiseSql(const std::string& message);
+// Sorts the result table of `cursor` in place by `request` (its private
+// directory and index file are set here) under the table's writer lock,
+// rebuilds the table's deleted-records index and reopens the cursor.
+// REQUIRES: the cursor's buffers are flushed.
+void SortResultTable(TDataSession& session, TDataCursor& cursor, TSortRequest& request);
 // A deep copy of a tree (values, types and resolution included).
 TExpTokenPtr CopyTree(const TExpToken& node);
 // The indexes of the sources a tree's columns belong to.

@@ -7,6 +7,7 @@
 #include "engine/error_codes.h"
 #include "engine/errors.h"
 #include "sql/select_query_run.h"
+#include "storage/deleted_index.h"
 #include "storage/field_type.h"
 #include "storage/field_value.h"
 
@@ -69,6 +70,25 @@ bool StoreTokenValue(uint8_t* record, const TFieldDescriptor& field, const TExpT
     default: return false;
   }
   return StoreFieldValue(record, field, stored, locale);
+}
+
+void SortResultTable(TDataSession& session, TDataCursor& cursor, TSortRequest& request) {
+  TDataTable& table = *cursor.Table();
+  TDataFile& data = table.DataFile();
+  request.PrivateDirectory = session.EffectivePrivateDir();
+  request.IndexFile = &table.IndexFile();
+  table.WriterLock();
+  try {
+    data.Sort(request);
+    RebuildDeletedIndex(data, table.IndexFile());
+    table.WriteChanges(false, false);
+  } catch (...) {
+    table.WriterUnlock();
+    throw;
+  }
+  table.WriterUnlock();
+  cursor.CloseCursor();
+  cursor.OpenCursor();
 }
 
 }  // namespace rudira
