@@ -9,6 +9,7 @@
 #include "engine/error_codes.h"
 #include "engine/errors.h"
 #include "sql/select_query_run.h"
+#include "sql/statement_executor.h"
 #include "storage/field_type.h"
 
 namespace rudira {
@@ -140,11 +141,16 @@ void TSelectExecutor::Prepare(std::string_view text) {
 
 void TSelectExecutor::PrepareCurrentStatement() {
   impl_ = std::make_unique<TImpl>(*this, session_, database_);
-  if (statement_->StatementKind() != kStatementSelect) return;
+  const uint8_t kind = statement_->StatementKind();
+  const bool changesRows = kind == kStatementInsert || kind == kStatementUpdate || kind == kStatementDelete;
+  if (kind != kStatementSelect && !changesRows) return;
+  // With an installed runner the statement is the runner's alone.
+  if (changesRows && runner_) return;
   const auto& queries = statement_->Queries();
   for (auto it = queries.rbegin(); it != queries.rend(); ++it) {
     if ((*it)->Kind == kStatementSelect) impl_->PrepareQuery(**it);
   }
+  if (changesRows) PrepareDataChange(*impl_, *statement_->MasterQuery());
 }
 
 void TSelectExecutor::Execute(const std::vector<TParameterDescriptor>& descriptors, const uint8_t* valueBuffer) {
@@ -193,24 +199,39 @@ void TSelectExecutor::RunCurrentStatement() {
       break;
     }
     case kStatementStartTransaction:
+      if (database_.InTransaction()) {
+        RaiseSql("Transaction already in progress for database '" + TransactionDatabaseName(database_) + "'");
+      }
       database_.StartTransaction();
       transactionMark_ = rowsAffected_;
       break;
     case kStatementCommit:
+      if (!database_.InTransaction()) {
+        RaiseSql("Transaction not in progress for database '" + TransactionDatabaseName(database_) + "'");
+      }
       database_.Commit(statement_->MasterQuery() && statement_->MasterQuery()->CommitFlush);
       break;
     case kStatementRollback:
+      if (!database_.InTransaction()) {
+        RaiseSql("Transaction not in progress for database '" + TransactionDatabaseName(database_) + "'");
+      }
       database_.Rollback();
       rowsAffected_ = transactionMark_;
       break;
     default:
-      // Placeholder until the data-changing and definition statements are
-      // built: they run through the installed runner.
-      if (!runner_) {
-        RaiseSql(std::string("The ") + StatementKindName(statement_->StatementKind()) +
-                 " statement cannot be executed by this engine version");
+      // A runner installed by the caller takes the statements other than
+      // SELECT and the transaction statements.
+      if (runner_) {
+        rowsAffected_ += runner_(*statement_);
+      } else {
+        const uint8_t kind = statement_->StatementKind();
+        TDataQuery& query = *statement_->MasterQuery();
+        if (kind == kStatementInsert || kind == kStatementUpdate || kind == kStatementDelete) {
+          rowsAffected_ += ExecuteDataChange(*impl_, query);
+        } else {
+          rowsAffected_ += ExecuteDefinition(*impl_, query);
+        }
       }
-      rowsAffected_ += runner_(*statement_);
       break;
   }
   const auto ms =

@@ -153,10 +153,10 @@ class TSelectExecutor {
   const ProgressCallback& Progress() const { return progress_; }
   const TCursorPasswordCallback& PasswordCallback() const { return password_; }
 
-  // Runs the statements other than SELECT and the transaction statements
-  // (INSERT, UPDATE, DELETE and the definition statements) and returns their
-  // rows affected. Until the executor of those statements is installed, a
-  // text holding one fails with 11949.
+  // Takes over the statements other than SELECT and the transaction
+  // statements (INSERT, UPDATE, DELETE and the definition statements) and
+  // returns their rows affected. Without one they run through the engine's
+  // own execution (sql/statement_executor.h).
   using StatementRunner = std::function<int32_t(TQueryStatement& statement)>;
   void SetStatementRunner(StatementRunner runner) { runner_ = std::move(runner); }
 
