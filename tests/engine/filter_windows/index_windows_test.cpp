@@ -41,6 +41,12 @@ class IndexWindowsTest : public FilterTest {
     return ids;
   }
 
+  // The cursor goes before the session it refers to, which the base
+  // class's TearDown closes.
+  void TearDown() override {
+    cursor_.reset();
+    FilterTest::TearDown();
+  }
   std::unique_ptr<TDataCursor> cursor_;
   std::vector<Person> people_;
 };
