@@ -145,7 +145,7 @@ void BM_Engine_Sort(benchmark::State& state) {
     file.Open();
     TSortRequest request;
     request.PrivateDirectory = fixture.dir;
-    request.Specification.Fields = {{file.Fields()[0], false}, {file.Fields()[1], false}};
+    request.Order.Fields = {{file.Fields()[0], false}, {file.Fields()[1], false}};
     const auto start = std::chrono::steady_clock::now();
     const TSortOutcome outcome = file.Sort(request);
     file.WriteHeader();

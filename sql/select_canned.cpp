@@ -432,9 +432,9 @@ void SortResult(TSelectExecutor::TImpl& impl, TQueryRun& run, const std::vector<
     SortField field;
     field.Field = data.Fields()[item.Column];
     field.Descending = item.Descending;
-    request.Specification.Fields.push_back(field);
+    request.Order.Fields.push_back(field);
   }
-  request.Specification.CaseInsensitive = caseInsensitive;
+  request.Order.CaseInsensitive = caseInsensitive;
   request.Output.RowLimit = limit;
   request.Output.Distinct = distinct;
   SortResultTable(impl.Session, cursor, request);

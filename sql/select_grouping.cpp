@@ -633,9 +633,9 @@ void TGrouping::SortGroups(int32_t limit) {
   for (size_t column : groupColumns_) {
     SortField field;
     field.Field = data.Fields()[column];
-    request.Specification.Fields.push_back(field);
+    request.Order.Fields.push_back(field);
   }
-  request.Specification.CaseInsensitive = false;
+  request.Order.CaseInsensitive = false;
   request.Output.RowLimit = limit;
   request.Output.StartGroup = [this](uint8_t* previousRow, uint8_t* record) { StartGroup(previousRow, record); };
   request.Output.Accumulate = [this](const uint8_t* record, uint8_t* row) { CombineInto(record, row, wide_); };

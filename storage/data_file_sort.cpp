@@ -210,9 +210,9 @@ class TRunWriter {
 
 TSortOutcome TDataFile::Sort(const TSortRequest& request) {
   assert(!inTransaction_);
-  const TSortSpecification& specification = request.Specification;
-  if (specification.Fields.size() > kMaxSortFields) Raise(RUDIRA_FLDLIMIT);
-  for (const SortField& sortField : specification.Fields) {
+  const TSortOrder& order = request.Order;
+  if (order.Fields.size() > kMaxSortFields) Raise(RUDIRA_FLDLIMIT);
+  for (const SortField& sortField : order.Fields) {
     const TFieldDescriptor& given = sortField.Field;
     const bool known = given.FieldNo >= 1 && given.FieldNo <= fields_.size();
     const TFieldDescriptor* own = known ? &fields_[given.FieldNo - 1] : nullptr;
@@ -221,7 +221,7 @@ TSortOutcome TDataFile::Sort(const TSortRequest& request) {
       RaiseEngineError(RUDIRA_OUTOFRANGE, {.TableName = FileName(), .FieldName = given.FieldName});
     }
   }
-  const TSortKeys keys(specification, Locale());
+  const TSortKeys keys(order, Locale());
   TSortOutcome outcome;
   if (cache_.Count() == static_cast<size_t>(RecordSlotCount())) {
     outcome.RowCount = SortInCache(keys, request.Output);

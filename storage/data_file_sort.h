@@ -49,10 +49,10 @@ class TIndexFile;
 // Everything a sort is asked to do. Callbacks reach whatever query they
 // serve through their captures.
 struct TSortRequest {
-  TSortSpecification Specification;  // the sort fields and case-insensitivity
-  TSortOutputOptions Output;         // row limit, distinct, group and filter callbacks
-  std::string PrivateDirectory;      // where run files go; empty: the temporary directory
-  TIndexFile* IndexFile = nullptr;   // the table's index file, for ActiveRecordCount
+  TSortOrder Order;                 // the sort fields and case-insensitivity
+  TSortOutputOptions Output;        // row limit, distinct, group and filter callbacks
+  std::string PrivateDirectory;     // where run files go; empty: the temporary directory
+  TIndexFile* IndexFile = nullptr;  // the table's index file, for ActiveRecordCount
 };
 
 // What a sort did.

@@ -12,8 +12,8 @@
 
 namespace rudira {
 
-TSortKeys::TSortKeys(const TSortSpecification& specification, const TableLocale& locale)
-    : fields_(specification.Fields), caseInsensitive_(specification.CaseInsensitive), locale_(locale) {
+TSortKeys::TSortKeys(const TSortOrder& order, const TableLocale& locale)
+    : fields_(order.Fields), caseInsensitive_(order.CaseInsensitive), locale_(locale) {
   assert(fields_.size() <= kMaxSortFields);
   size_t offset = 0;
   for (const SortField& sortField : fields_) {

@@ -1,7 +1,7 @@
 // TSortKeys: the sort key of a result-table record and the order of two keys.
 //
 // A sort key is built like an index key (storage/index_key.h), field by field
-// in the order of the sort specification, followed by the record's unique id:
+// in the order of the sort fields, followed by the record's unique id:
 //
 //   offset           width       contents
 //   0                Width1 + 1  sort field 1: null-flag byte, order-preserving value
@@ -23,7 +23,7 @@
 //
 // Duplicate tests (distinct, grouping) compare the sort fields only.
 //
-// A TSortKeys is an immutable value built from a checked specification; it
+// A TSortKeys is an immutable value built from a checked sort order; it
 // holds copies of the descriptors and no reference to the data file.
 #pragma once
 
@@ -47,7 +47,7 @@ struct SortField {
 
 // What a result table is sorted by: up to 1024 fields in order, and whether
 // string fields compare without regard to case.
-struct TSortSpecification {
+struct TSortOrder {
   std::vector<SortField> Fields;
   bool CaseInsensitive = false;
 };
@@ -56,7 +56,7 @@ class TSortKeys {
  public:
   // REQUIRES: at most kMaxSortFields fields, each a stored or computed field
   // of the table being sorted (TDataFile::Sort checks this).
-  TSortKeys(const TSortSpecification& specification, const TableLocale& locale);
+  TSortKeys(const TSortOrder& order, const TableLocale& locale);
 
   // Bytes of a key: Σ (Width + 1) + 4.
   size_t KeySize() const { return keySize_; }
@@ -83,7 +83,7 @@ class TSortKeys {
     bool Negate;      // descending under a locale
   };
 
-  std::vector<SortField> fields_;  // copies of the specification's fields
+  std::vector<SortField> fields_;  // copies of the order's fields
   bool caseInsensitive_ = false;
   TableLocale locale_;
   size_t keySize_ = kSortKeyIdSize;

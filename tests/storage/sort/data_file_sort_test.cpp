@@ -117,7 +117,7 @@ TEST_P(SortMethodTest, CaseInsensitiveAndDescendingStrings) {
     auto file = MakeFile("t" + std::to_string(n++), Options());
     for (const char* s : {"b", "A", "a", "C", "B"}) Insert(*file, std::nullopt, s, std::nullopt);
     TSortRequest request = SortBy(*file, {"S"}, c.descending ? std::vector<std::string>{"S"} : std::vector<std::string>{});
-    request.Specification.CaseInsensitive = c.caseInsensitive;
+    request.Order.CaseInsensitive = c.caseInsensitive;
     SortChecked(*file, request);
     EXPECT_EQ(Texts(*file), c.expected);
   }
@@ -385,18 +385,18 @@ TEST_F(TSortTest, TooManyOrUnknownSortFieldsAreRefused) {
   auto file = MakeFile("t");
   Insert(*file, 1, "", std::nullopt);
   TSortRequest tooMany = SortBy(*file, {"K"});
-  tooMany.Specification.Fields.assign(kMaxSortFields + 1, tooMany.Specification.Fields.front());
+  tooMany.Order.Fields.assign(kMaxSortFields + 1, tooMany.Order.Fields.front());
   EXPECT_EQ(CodeOf([&] { file->Sort(tooMany); }), RUDIRA_FLDLIMIT);
 
   TSortRequest atLimit = SortBy(*file, {"K"});
-  atLimit.Specification.Fields.assign(kMaxSortFields, atLimit.Specification.Fields.front());
+  atLimit.Order.Fields.assign(kMaxSortFields, atLimit.Order.Fields.front());
   EXPECT_EQ(CodeOf([&] { file->Sort(atLimit); }), 0);
 
   TSortRequest unknown = SortBy(*file, {"K"});
-  unknown.Specification.Fields.front().Field.FieldNo = 4;
+  unknown.Order.Fields.front().Field.FieldNo = 4;
   EXPECT_EQ(CodeOf([&] { file->Sort(unknown); }), RUDIRA_OUTOFRANGE);
   TSortRequest otherLayout = SortBy(*file, {"S"});
-  otherLayout.Specification.Fields.front().Field.Offset += 1;
+  otherLayout.Order.Fields.front().Field.Offset += 1;
   EXPECT_EQ(CodeOf([&] { file->Sort(otherLayout); }), RUDIRA_OUTOFRANGE);
 }
 

@@ -162,7 +162,7 @@ TEST_P(SortOutputTest, GroupingWithDistinctGroupsOnce) {
 TEST_P(SortOutputTest, NoSortFieldsMakeOneGroupOfEverything) {
   auto file = Table({{1, 1}, {2, 2}, {3, 3}, {4, 4}});
   TSortRequest request = SumByK(*file);
-  request.Specification.Fields.clear();
+  request.Order.Fields.clear();
   EXPECT_EQ(Sorted(*file, request).RowCount, 1);
   EXPECT_EQ(Pairs(*file), (Pairs_t{{1, 10}}));
 }

@@ -92,7 +92,7 @@ TSortRequest TSortTest::SortBy(const TDataFile& file, const std::vector<std::str
   request.PrivateDirectory = dir_;
   for (const std::string& name : names) {
     const bool down = std::find(descending.begin(), descending.end(), name) != descending.end();
-    request.Specification.Fields.push_back({FieldNamed(file, name), down});
+    request.Order.Fields.push_back({FieldNamed(file, name), down});
   }
   return request;
 }
