@@ -47,14 +47,18 @@ struct FieldSpec {
 };
 
 struct IndexSpec {
-  IndexSpec(std::string name, std::vector<uint16_t> fields, bool unique = true, bool descending = false)
-      : Name(std::move(name)), Fields(std::move(fields)), Unique(unique), Descending(descending) {}
-  IndexSpec& IgnoringCase() { CaseInsensitive = true; return *this; }
+  IndexSpec(std::string name, std::vector<uint16_t> fields, bool unique = true, bool descending = false,
+            bool caseInsensitive = false)
+      : Name(std::move(name)),
+        Fields(std::move(fields)),
+        Unique(unique),
+        Descending(descending),
+        CaseInsensitive(caseInsensitive) {}
   std::string Name;
   std::vector<uint16_t> Fields;  // 1-based field numbers
   bool Unique;
   bool Descending;
-  bool CaseInsensitive = false;
+  bool CaseInsensitive;  // string fields keyed in upper case
 };
 
 // The engine error code `action` raised; 0 when it raised nothing.
@@ -173,8 +177,11 @@ class CursorTest : public ::testing::Test {
   }
 
   void CreateTable(const std::string& name, const std::vector<FieldSpec>& specs, const IndexSpec& primary,
-                   const std::vector<IndexSpec>& secondaries = {}, const std::string& password = {}) {
+                   const std::vector<IndexSpec>& secondaries = {}, const std::string& password = {},
+                   const TableLocale& locale = {}) {
     DataFileDefinition definition;
+    definition.LanguageId = locale.LanguageId;
+    definition.SortId = locale.SortId;
     for (size_t i = 0; i < specs.size(); ++i) {
       TFieldDescriptor field;
       field.FieldNo = static_cast<uint16_t>(i + 1);
@@ -194,20 +201,20 @@ class CursorTest : public ::testing::Test {
       definition.Password = password;
     }
     PrepareFieldDefinitions(definition.Fields, "db", name);
-    auto indexOf = [&](const IndexSpec& spec) {
+    auto indexOf = [&](const IndexSpec& key) {
       TIndexDefinition index;
-      index.IndexName = spec.Name;
-      index.Unique = spec.Unique ? 1 : 0;
-      index.Descending = spec.Descending ? 1 : 0;
-      index.CaseInsensitive = spec.CaseInsensitive ? 1 : 0;
-      index.IndexFieldCount = static_cast<uint8_t>(spec.Fields.size());
-      for (size_t i = 0; i < spec.Fields.size(); ++i) index.FieldNumbers[i] = spec.Fields[i];
+      index.IndexName = key.Name;
+      index.Unique = key.Unique ? 1 : 0;
+      index.Descending = key.Descending ? 1 : 0;
+      index.CaseInsensitive = key.CaseInsensitive ? 1 : 0;
+      index.IndexFieldCount = static_cast<uint8_t>(key.Fields.size());
+      for (size_t i = 0; i < key.Fields.size(); ++i) index.FieldNumbers[i] = key.Fields[i];
       if (index.IndexFieldCount > 0) PrepareIndexDefinition(index, definition.Fields, false, name);
       return index;
     };
     TableIndexDefinitions indexes;
     indexes.Primary = indexOf(primary);
-    for (const IndexSpec& spec : secondaries) indexes.Secondaries.push_back(indexOf(spec));
+    for (const IndexSpec& key : secondaries) indexes.Secondaries.push_back(indexOf(key));
     ASSERT_EQ(db_->CreateTable(name, false, false, definition, indexes), 0);
   }
 

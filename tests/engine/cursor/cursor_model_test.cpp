@@ -68,7 +68,7 @@ class CursorModelTest : public CursorTest {
     CreateTable("model",
                 {FieldSpec("ID", kFieldTypeInteger), FieldSpec("NAME", kFieldTypeString, 12),
                  FieldSpec("GRP", kFieldTypeSmallInt), FieldSpec("M", kFieldTypeBlob, 0, kSubTypeMemo)},
-                IndexSpec("", {1}), {IndexSpec("ByName", {2}).IgnoringCase(), IndexSpec("ByGroup", {3}, false)});
+                IndexSpec("", {1}), {IndexSpec("ByName", {2}, true, false, /*caseInsensitive=*/true), IndexSpec("ByGroup", {3}, false)});
   }
 
   // A cursor of `session` on the table, in primary-key order, seeing other

@@ -20,7 +20,7 @@ class FilterLevelTest : public FilterTest {
  protected:
   void SetUp() override {
     FilterTest::SetUp();
-    CreateKeyedTable("codes",
+    CreateTable("codes",
                      {{"ID", kFieldTypeInteger}, {"NAME", kFieldTypeString, 10}, {"CODE", kFieldTypeString, 10},
                       {"AGE", kFieldTypeInteger}},
                      {"", {1}}, {{"ByName", {2}}, {"ByCode", {3}, false, false, true}});

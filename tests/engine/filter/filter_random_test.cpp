@@ -47,13 +47,13 @@ class FilterRandomTest : public FilterTest, public ::testing::WithParamInterface
   void SetUp() override {
     FilterTest::SetUp();
     if (GetParam() != 0 && !LocaleInstalled(GetParam(), 0)) GTEST_SKIP() << "no collation for the locale";
-    CreateKeyedTable("random",
+    CreateTable("random",
                      {{"ID", kFieldTypeInteger}, {"NUM", kFieldTypeInteger}, {"DOWN", kFieldTypeSmallInt},
                       {"STR", kFieldTypeString, 6}, {"TXT", kFieldTypeString, 6}, {"FREE", kFieldTypeInteger}},
                      {"", {1}},
                      {{"ByA", {2}, false}, {"ByD", {3}, false, true}, {"ByS", {4}, false},
                       {"ByT", {5}, false, false, true}},
-                     {static_cast<int16_t>(GetParam()), 0});
+                     "", {static_cast<int16_t>(GetParam()), 0});
     cursor_ = Open("random");
   }
 

@@ -144,7 +144,7 @@ TEST_F(RangeTest, RangeAndFiltersCombineAndSwitchingIndexDropsTheRange) {
 }
 
 TEST_F(RangeTest, DescendingIndexPrefixRange) {
-  CreateKeyedTable("scores", {{"ID", kFieldTypeInteger}, {"TEAM", kFieldTypeString, 8}, {"SCORE", kFieldTypeInteger}},
+  CreateTable("scores", {{"ID", kFieldTypeInteger}, {"TEAM", kFieldTypeString, 8}, {"SCORE", kFieldTypeInteger}},
                    {"", {1}}, {{"ByTeamScore", {2, 3}, false, true}});
   auto cursor = Open("scores");
   const std::vector<std::tuple<int32_t, std::string, int32_t>> rows = {
