@@ -33,15 +33,6 @@ void Walk(TExpToken* node, const std::function<void(TExpToken&)>& visit) {
   for (TExpToken* argument : node->Arguments) Walk(argument, visit);
 }
 
-void SplitAnd(TExpToken* node, std::vector<TExpToken*>& pieces) {
-  if (node && node->NodeKind == kNodeBinary && node->OpCode == kOpAnd) {
-    SplitAnd(node->Left, pieces);
-    SplitAnd(node->Right, pieces);
-  } else if (node) {
-    pieces.push_back(node);
-  }
-}
-
 bool IsDateLike(uint8_t type) {
   return type == kFieldTypeDate || type == kFieldTypeTime || type == kFieldTypeTimestamp;
 }

@@ -11,6 +11,7 @@
 #include "engine/errors.h"
 #include "sql/select_grouping.h"
 #include "sql/select_query_run.h"
+#include "sql/sql_expression.h"
 #include "storage/data_file_sort.h"
 #include "storage/field_type.h"
 #include "storage/field_value.h"
@@ -34,19 +35,6 @@ TExpTokenPtr MakeAnd(TExpTokenPtr left, TExpTokenPtr right) {
   node->SetLeft(left.release());
   node->SetRight(right.release());
   return node;
-}
-
-void SplitAnd(TExpToken* node, std::vector<TExpToken*>& pieces) {
-  if (node && node->NodeKind == kNodeBinary && node->OpCode == kOpAnd) {
-    SplitAnd(node->Left, pieces);
-    SplitAnd(node->Right, pieces);
-  } else if (node) {
-    pieces.push_back(node);
-  }
-}
-
-bool IsComparison(const TExpToken& node) {
-  return node.NodeKind == kNodeBinary && node.OpCode >= kOpEqual && node.OpCode <= kOpLessEqual;
 }
 
 double Seconds(std::chrono::steady_clock::time_point start) {

@@ -51,20 +51,6 @@ void Walk(TExpToken* node, const std::function<void(TExpToken&)>& visit) {
 
 TSourceRun* SourceOf(const TExpToken& column) { return static_cast<TSourceRun*>(column.SourceTable); }
 
-// The pieces of an AND tree, left to right.
-void SplitAnd(TExpToken* node, std::vector<TExpToken*>& pieces) {
-  if (node && node->NodeKind == kNodeBinary && node->OpCode == kOpAnd) {
-    SplitAnd(node->Left, pieces);
-    SplitAnd(node->Right, pieces);
-  } else if (node) {
-    pieces.push_back(node);
-  }
-}
-
-bool IsComparison(const TExpToken& node) {
-  return node.NodeKind == kNodeBinary && node.OpCode >= kOpEqual && node.OpCode <= kOpLessEqual;
-}
-
 // Rewrites every `x BETWEEN a AND b` below `node` in place as
 // `(x >= a) AND (x <= b)`, which evaluates the same, so that the cursor's
 // filter optimiser can serve each comparison from an index.

@@ -126,4 +126,17 @@ bool TSqlExpressionReader::ReadDataType(TSqlColumnType& type) {
   return true;
 }
 
+void SplitAnd(TExpToken* node, std::vector<TExpToken*>& pieces) {
+  if (node && node->NodeKind == kNodeBinary && node->OpCode == kOpAnd) {
+    SplitAnd(node->Left, pieces);
+    SplitAnd(node->Right, pieces);
+  } else if (node) {
+    pieces.push_back(node);
+  }
+}
+
+bool IsComparison(const TExpToken& node) {
+  return node.NodeKind == kNodeBinary && node.OpCode >= kOpEqual && node.OpCode <= kOpLessEqual;
+}
+
 }  // namespace rudira

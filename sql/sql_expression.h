@@ -86,4 +86,10 @@ class TSqlExpressionReader {
   size_t depth_ = 0;
 };
 
+// The pieces of an AND tree, left to right: the node itself when it is no
+// AND, nothing for a null node.
+void SplitAnd(TExpToken* node, std::vector<TExpToken*>& pieces);
+// Whether `node` is a binary comparison (=, <>, <, >, <=, >=).
+bool IsComparison(const TExpToken& node);
+
 }  // namespace rudira
