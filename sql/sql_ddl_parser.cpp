@@ -62,7 +62,8 @@ void TSqlParser::ParseColumnModifiers(TCreateField& field, bool alter) {
   if (lexer_.IsSymbol(',')) return;
   if (alter && lexer_.Accept("AT")) {
     field.AtPosition =
-        static_cast<int32_t>(ReadInteger("Integer value expected after AT keyword, instead found '", 1, INT32_MAX));
+        static_cast<int32_t>(ReadInteger("Integer value expected after AT keyword, instead found '", 0, INT32_MAX));
+    field.AtGiven = true;
   }
   if (lexer_.Accept("DESCRIPTION")) {
     field.Description = SqlShortString(ReadString());

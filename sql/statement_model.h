@@ -120,7 +120,8 @@ struct TCreateField {
   bool Add = false;
   bool Redefine = false;
   bool Drop = false;
-  int32_t AtPosition = 0;      // 1-based; 0 when AT was not given
+  int32_t AtPosition = 0;      // 1-based as written (0 is refused at execution)
+  bool AtGiven = false;
   bool DescriptionGiven = false;
   bool NotNullGiven = false;
   bool DefaultGiven = false;

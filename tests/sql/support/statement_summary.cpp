@@ -91,7 +91,7 @@ std::string FieldText(const TCreateField& field) {
     if (field.Type.Size) text += " size=" + std::to_string(field.Type.Size);
     if (field.Type.Scale) text += " scale=" + std::to_string(field.Type.Scale);
   }
-  if (field.AtPosition) text += " at=" + std::to_string(field.AtPosition);
+  if (field.AtGiven) text += " at=" + std::to_string(field.AtPosition);
   if (field.DescriptionGiven) text += " desc='" + field.Description + "'";
   if (field.NotNullGiven) text += " notnull";
   if (field.DefaultGiven) text += " default=" + field.DefaultText;
