@@ -179,11 +179,28 @@ bool PositionOn(TDataCursor& cursor, int32_t recordNo) {
 }
 
 // Finds the target records that qualify, with for each the records of the
-// other tables of its first qualifying combination (0: the null row of a
-// LEFT JOIN).
+// other tables of its first qualifying combination (0: the null row of an
+// outer join). The target is walked first; the other tables follow in FROM
+// order, except that an outer join's inner table comes after the table it
+// is joined from, whose record its ON condition reads.
 class TQualifyingRows {
  public:
-  TQualifyingRows(TSelectExecutor::TImpl& impl, TQueryRun& run) : impl_(impl), run_(run), options_(OptionsOf(run.Query)) {}
+  TQualifyingRows(TSelectExecutor::TImpl& impl, TQueryRun& run) : impl_(impl), run_(run), options_(OptionsOf(run.Query)) {
+    std::vector<bool> placed(run_.Sources.size(), false);
+    order_.push_back(0);
+    placed[0] = true;
+    while (order_.size() < run_.Sources.size()) {
+      bool progressed = false;
+      for (size_t t = 1; t < run_.Sources.size(); ++t) {
+        const TSourceRun& source = run_.Sources[t];
+        if (placed[t] || (source.OuterTarget && !placed[source.OuterFrom])) continue;
+        order_.push_back(t);
+        placed[t] = true;
+        progressed = true;
+      }
+      if (!progressed) RaiseSql("Internal join error attempting to combine join expressions");
+    }
+  }
 
   std::vector<std::vector<int32_t>> Collect() {
     SetFilters();
@@ -239,7 +256,7 @@ class TQualifyingRows {
       }
       return true;
     }
-    TSourceRun& source = run_.Sources[level];
+    TSourceRun& source = run_.Sources[order_[level]];
     bool any = false;
     source.Cursor->SetToBegin();
     while (source.Cursor->GetNextRecord(source.Record.data()) == 0) {
@@ -252,13 +269,14 @@ class TQualifyingRows {
     source.NullRow = true;
     const bool matched = Match(level + 1);
     source.NullRow = false;
-    if (matched) nullRows_[level] = true;
+    if (matched) nullRows_[order_[level]] = true;
     return matched;
   }
 
   TSelectExecutor::TImpl& impl_;
   TQueryRun& run_;
   TEvaluateOptions options_;
+  std::vector<size_t> order_;  // the walk's table order, the target first
   std::vector<bool> nullRows_;
 };
 

@@ -289,9 +289,14 @@ class TDataChangePrepare {
 
   // Single-table pieces of an inner table go to that table (filters on its
   // cursor, served by an index where one fits); the rest are checked on
-  // each joined row. A LEFT JOIN's inner table is probed by its whole ON
-  // condition; any other join's ON condition joins the WHERE pieces.
+  // each joined row. An outer join's inner table is probed by its whole ON
+  // condition: the joined table of a LEFT JOIN, the table the ON condition
+  // compares it with for a RIGHT JOIN. When that inner table is the target,
+  // a combination in which the target is the null side changes no record,
+  // so the ON condition only restricts the target's rows and joins the
+  // WHERE pieces, as an inner join's ON condition does.
   void DistributeWhere() {
+    constexpr char kQ = '"';
     std::vector<TExpToken*> pieces;
     if (query_.WhereExpression) {
       CheckTree(*query_.WhereExpression, kWhereContext, true);
@@ -302,14 +307,40 @@ class TDataChangePrepare {
       if (!join.OnExpression) continue;
       CheckTree(*join.OnExpression, kJoinContext, true);
       if (join.OnExpression->DataType != kFieldTypeBoolean) RaiseSql("WHERE or JOIN clause must be a boolean expression");
-      const size_t target = static_cast<size_t>(join.SourceTableIndex);
-      if (join.Kind == kJoinLeftOuter && target > 0 && target < run_.Sources.size() &&
-          !run_.Sources[target].OuterTarget) {
-        run_.Sources[target].OuterTarget = true;
-        run_.Sources[target].OuterCondition = join.OnExpression.get();
+      const size_t joined = static_cast<size_t>(join.SourceTableIndex);
+      if (join.Kind == kJoinInner || joined >= run_.Sources.size()) {
+        SplitAnd(join.OnExpression.get(), pieces);
         continue;
       }
-      SplitAnd(join.OnExpression.get(), pieces);
+      std::vector<size_t> others = TablesOf(join.OnExpression.get());
+      others.erase(std::remove(others.begin(), others.end(), joined), others.end());
+      if (others.size() > 1) {
+        RaiseSql("The join condition cannot contain multiple table correlation names in either the left or right "
+                 "operand in WHERE or JOIN clause");
+      }
+      const size_t other = others.empty() ? (joined > 0 ? joined - 1 : 0) : others.front();
+      const size_t preserved = join.Kind == kJoinLeftOuter ? other : joined;
+      const size_t inner = join.Kind == kJoinLeftOuter ? joined : other;
+      if (preserved == inner) {
+        RaiseSql(std::string("Internal join error - JOIN clause expression for table ") + kQ +
+                 query_.SourceTables[joined].CorrelationName + kQ + " is invalid");
+      }
+      if (inner == 0) {
+        SplitAnd(join.OnExpression.get(), pieces);
+        continue;
+      }
+      TSourceRun& innerRun = run_.Sources[inner];
+      if (innerRun.OuterTarget) {
+        if (join.Kind == kJoinRightOuter) {
+          RaiseSql(std::string("Internal join error - table correlation name ") + kQ +
+                   innerRun.Source->CorrelationName + kQ + " cannot be the target of a RIGHT OUTER JOIN");
+        }
+        RaiseSql(std::string("Internal join error - table correlation name ") + kQ + innerRun.Source->CorrelationName +
+                 kQ + " is target of multiple " + "join conditions in WHERE or JOIN clause");
+      }
+      innerRun.OuterTarget = true;
+      innerRun.OuterFrom = preserved;
+      innerRun.OuterCondition = join.OnExpression.get();
     }
     for (TExpToken* piece : pieces) {
       const std::vector<size_t> tables = TablesOf(piece);

@@ -127,6 +127,24 @@ TEST_F(DataChange, UpdateAndDeleteByWhereAndAcrossJoins) {
   EXPECT_EQ(Contents("t"), Lines{});
 }
 
+TEST_F(DataChange, RightJoinsKeepThePreservedSideOfTheJoin) {
+  CreateTable("u", {{"A"}, {"C"}});
+  CreateTable("v", {{"A"}, {"C"}});
+  CreateTable("w", {{"A"}, {"C"}});
+  Insert("u", {{int32_t(1), int32_t(100)}, {int32_t(1), int32_t(200)}, {int32_t(3), int32_t(300)}});
+  Insert("v", {{int32_t(2), int32_t(999)}, {int32_t(3), int32_t(300)}});
+  // The target on the null side: only its rows that match are changed.
+  EXPECT_EQ(Affected("UPDATE t SET B = 0 FROM t RIGHT JOIN u ON t.A = u.A"), 2);
+  EXPECT_EQ(Contents("t"), (Lines{"1|0|'one'", "2|20|'two'", "3|0|'three'"}));
+  // u on the null side of v: v's row without a partner still joins, with
+  // u's columns null, and reaches the target through WHERE.
+  EXPECT_EQ(Affected("DELETE FROM t, u RIGHT JOIN v ON u.C = v.C WHERE u.C IS NULL AND t.A = v.A"), 1);
+  EXPECT_EQ(Contents("t"), (Lines{"1|0|'one'", "3|0|'three'"}));
+  EXPECT_EQ(MessageOf([&] { Run("DELETE FROM t, u RIGHT JOIN v ON u.A = v.A RIGHT JOIN w ON u.A = w.A"); }),
+            kSqlError + "Internal join error - table correlation name \"u\" cannot be the target of a RIGHT OUTER JOIN");
+  EXPECT_EQ(Contents("t").size(), 2u);
+}
+
 TEST_F(DataChange, OwnTransactionCommitsEveryIntervalAndRollsBackTheRest) {
   NumberTable(25, 25);
   EXPECT_NE(MessageOf([&] { Run("UPDATE n SET N = S COMMIT INTERVAL 10"); }), "");
