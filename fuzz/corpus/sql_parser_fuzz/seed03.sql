@@ -1,0 +1,1 @@
+SELECT t.A, u.T FROM t INNER JOIN u ON t.A = u.K

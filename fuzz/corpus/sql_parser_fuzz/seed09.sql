@@ -1,0 +1,1 @@
+INSERT INTO t (A, S, F) VALUES (100, 'new', 1.5)

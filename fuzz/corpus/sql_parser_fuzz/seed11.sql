@@ -1,0 +1,1 @@
+UPDATE t SET S = 'x', F = F * 2 WHERE A < 10

@@ -1,0 +1,1 @@
+CREATE INDEX ByF ON t (F DESC)

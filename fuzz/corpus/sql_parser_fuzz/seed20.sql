@@ -1,0 +1,1 @@
+SELECT * FROM t WHERE M LIKE '%a%' OR LOWER(S) = 'ko'
