@@ -97,6 +97,15 @@ size_t TFileList::Count() const {
   return files_.size();
 }
 
+std::vector<std::string> TFileList::MemoryFileNames() const {
+  Guard hold(guard_);
+  std::vector<std::string> names;
+  for (const auto& file : files_) {
+    if (file->IsMemory()) names.push_back(file->FileName());
+  }
+  return names;
+}
+
 TAbstractFile* TFileList::Find(std::string_view trimmedName, bool inMemory) const {
   for (const auto& file : files_) {
     if (file->IsMemory() == inMemory && SameFileName(file->FileName(), trimmedName)) {

@@ -109,6 +109,9 @@ class TFileList {
 
   // Number of listed files (for tests and diagnostics).
   size_t Count() const;
+  // The names of the listed memory files, which hold the tables of the
+  // in-memory database (a memory file has no directory to list).
+  std::vector<std::string> MemoryFileNames() const;
 
  private:
   // The listed file of that kind and trimmed name, or nullptr.
