@@ -18,8 +18,6 @@ namespace {
 // Progress is shown only for statements running longer than this.
 constexpr std::chrono::milliseconds kProgressDelay{500};
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
-
 // A statement that yields rows: it begins with SELECT or "(" (a SELECT in
 // parentheses). A text the lexer cannot read goes to execution, which
 // reports the error.
@@ -52,20 +50,13 @@ void TShell::RunLines(const TLineSource& source) {
   std::string line;
   while (!quit_ && source(line, splitter.Pending())) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (!splitter.Pending()) {
-      size_t first = 0;
-      while (first < line.size() && IsBlank(line[first])) ++first;
-      if (first < line.size() && line[first] == '.') {
-        RunDotCommand(line.substr(first));
-        continue;
-      }
-    }
-    splitter.AddLine(line, statements);
+    const size_t command = splitter.AddLine(line, statements);
     for (const std::string& statement : statements) {
       if (quit_) break;
       ExecuteStatement(statement);
     }
     statements.clear();
+    if (!quit_ && command < line.size()) RunDotCommand(line.substr(command));
   }
   const std::string rest = splitter.Finish();
   if (!quit_ && !rest.empty()) ExecuteStatement(rest);

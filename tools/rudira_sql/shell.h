@@ -2,8 +2,9 @@
 // and dot commands.
 //
 // Input comes as lines (from -c texts, files, standard input or the
-// terminal); a line that starts with "." while no statement is open is a dot
-// command, everything else goes through the statement splitter. Each
+// terminal) and goes through the statement splitter, which also finds the
+// dot commands: a "." where a statement would begin starts one, running to
+// the end of the line. Each
 // statement runs in a query of its own on the shell's database: a SELECT
 // (a statement beginning with SELECT or "(") is opened and its rows printed;
 // any other statement is executed and "N rows affected" printed. The text

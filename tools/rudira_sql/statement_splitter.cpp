@@ -16,7 +16,7 @@ std::string Trimmed(const std::string& text) {
 
 }  // namespace
 
-void TStatementSplitter::AddLine(std::string_view line, std::vector<std::string>& statements) {
+size_t TStatementSplitter::AddLine(std::string_view line, std::vector<std::string>& statements) {
   if (!text_.empty()) text_ += '\n';
   for (size_t i = 0; i < line.size(); ++i) {
     const char c = line[i];
@@ -27,7 +27,11 @@ void TStatementSplitter::AddLine(std::string_view line, std::vector<std::string>
           Emit(statements);
           continue;
         }
-        if (c == '-' && next == '-') return;  // the rest of the line is a comment
+        if (c == '.' && !hasContent_) {
+          text_.clear();  // blanks and comments only
+          return i;
+        }
+        if (c == '-' && next == '-') return line.size();  // the rest of the line is a comment
         if (c == '/' && next == '*') {
           state_ = TState::BlockComment;
           text_ += "/*";
@@ -61,6 +65,7 @@ void TStatementSplitter::AddLine(std::string_view line, std::vector<std::string>
     }
     text_ += c;
   }
+  return line.size();
 }
 
 void TStatementSplitter::Emit(std::vector<std::string>& statements) {

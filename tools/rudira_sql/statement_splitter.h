@@ -7,10 +7,12 @@
 // lexer knows only /* */. The ";" itself is not part of the statement, and
 // pieces holding nothing but blanks and comments are no statements.
 //
-// The splitter is fed line by line so that the shell can tell, before each
-// line, whether a statement is still open (for the continuation prompt and
-// because a line starting with "." is a dot command only between
-// statements).
+// The splitter is fed line by line so that the shell can tell whether a
+// statement is still open (for the continuation prompt), and it finds the
+// dot commands: a "." where a statement would begin (at the start of a line
+// or after a ";", with nothing but blanks and comments before it) starts a
+// dot command that runs to the end of the line. No statement begins with
+// ".", and inside a statement a "." is just SQL.
 #pragma once
 
 #include <string>
@@ -22,8 +24,10 @@ namespace rudira::sql_shell {
 class TStatementSplitter {
  public:
   // Adds one line of input (without its line end); every statement it
-  // completes is appended to `statements`.
-  void AddLine(std::string_view line, std::vector<std::string>& statements);
+  // completes is appended to `statements`. Returns where a dot command
+  // starts in the line, or line.size() when none does; the splitter has
+  // taken the line up to there.
+  size_t AddLine(std::string_view line, std::vector<std::string>& statements);
   // Whether an unfinished statement, quote or comment is open.
   bool Pending() const { return hasContent_ || state_ != TState::Normal; }
   // The unfinished statement at the end of input (empty when there is
