@@ -1,5 +1,8 @@
 #include "tools/rudira_sql/shell.h"
 
+#include <signal.h>
+
+#include <csignal>
 #include <cstdio>
 #include <exception>
 #include <vector>
@@ -17,6 +20,35 @@ namespace {
 
 // Progress is shown only for statements running longer than this.
 constexpr std::chrono::milliseconds kProgressDelay{500};
+
+// Set by Ctrl-C while a statement runs in interactive use.
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void OnInterrupt(int) { interrupted = 1; }
+
+// While a statement runs in interactive use, Ctrl-C asks it to stop at its
+// next progress report (and stops the printing of rows) instead of ending
+// the shell; outside statements the line editor's own handling applies.
+class TInterruptScope {
+ public:
+  explicit TInterruptScope(bool active) : active_(active) {
+    interrupted = 0;
+    if (!active_) return;
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGINT, &action, &previous_);
+  }
+  ~TInterruptScope() {
+    if (active_) sigaction(SIGINT, &previous_, nullptr);
+  }
+  TInterruptScope(const TInterruptScope&) = delete;
+  TInterruptScope& operator=(const TInterruptScope&) = delete;
+
+ private:
+  bool active_;
+  struct sigaction previous_ {};
+};
 
 // A statement that yields rows: it begins with SELECT or "(" (a SELECT in
 // parentheses). A text the lexer cannot read goes to execution, which
@@ -79,7 +111,11 @@ void TShell::ExecuteStatement(const std::string& sql) {
   query.ParamCheck = false;
   query.SetDatabaseName(database_.Name());
   query.SQL().SetText(sql);
-  query.OnQueryProgress = [this](TRUDIRAQuery&, int percent, bool&) { ShowProgress(percent); };
+  query.OnQueryProgress = [this](TRUDIRAQuery&, int percent, bool& abort) {
+    ShowProgress(percent);
+    if (interrupted) abort = true;
+  };
+  TInterruptScope interruptible(interactive_);
   statementStart_ = std::chrono::steady_clock::now();
   bool failed = false;
   try {
@@ -98,6 +134,7 @@ void TShell::ExecuteStatement(const std::string& sql) {
     ReportError(error.what());
   }
   ClearProgress();
+  if (interrupted) ReportError("Interrupted: the statement stopped early");
   if (timer_) {
     const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - statementStart_;
     std::fprintf(stderr, "Elapsed: %.3f s%s\n", elapsed.count(), failed ? " (failed)" : "");
@@ -113,7 +150,7 @@ void TShell::PrintRows(TRUDIRAQuery& query) {
   TResultPrinter printer(mode_, header_, stdout);
   ClearProgress();
   printer.Begin(std::move(columns));
-  for (query.First(); !query.Eof(); query.Next()) {
+  for (query.First(); !query.Eof() && !interrupted; query.Next()) {
     TRow row;
     for (int i = 0; i < query.FieldCount(); ++i) row.push_back(FieldText(query.Fields(i)));
     printer.Row(std::move(row));

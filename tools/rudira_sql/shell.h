@@ -15,7 +15,8 @@
 // goes on with the next statement. ExitStatus() is 1 after any error of a
 // non-interactive run. In interactive use a statement that runs long shows
 // its progress on standard error (the query's progress event) and the line
-// is cleared when it ends.
+// is cleared when it ends; Ctrl-C stops it at its next progress report (the
+// engine keeps what a data-changing statement did up to there).
 #pragma once
 
 #include <chrono>
