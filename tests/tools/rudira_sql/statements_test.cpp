@@ -111,6 +111,10 @@ TEST(RudiraSqlStatements, TablesLandInTheDirectoryGiven) {
   // A later run on the same directory reads what the first one wrote.
   const RunResult read = dir.Run({(dir.Path() / "db").string(), "--csv", "--no-header", "-c", "SELECT a FROM t"});
   EXPECT_EQ(read.Out, "4\r\n");
+  // Without a directory the current one is the database.
+  const RunResult here = dir.Run({"-c", "CREATE TABLE here (a INTEGER)"});
+  EXPECT_EQ(here.Status, 0) << here.Err;
+  EXPECT_TRUE(fs::exists(dir.Path() / "here.DAT"));
 }
 
 TEST(RudiraSqlStatements, TableModeAlignsWideCharacters) {
