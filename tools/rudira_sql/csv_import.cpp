@@ -1,11 +1,13 @@
 #include "tools/rudira_sql/csv_import.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
 #include <vector>
 
 #include "components/rudira_database.h"
+#include "components/rudira_session.h"
 #include "components/rudira_table.h"
 #include "storage/field_type.h"
 #include "tools/rudira_sql/csv_reader.h"
@@ -63,6 +65,14 @@ std::vector<TField*> ColumnFields(TRUDIRATable& table, const std::vector<std::st
   return columns;
 }
 
+// The rows between two commits of the import's own transaction.
+int64_t CommitInterval(TRUDIRATable& table) {
+  const TRUDIRASession* session = table.DBSession();
+  const int64_t recordSize = std::max<int64_t>(table.Handle()->RecordSize(), 1);
+  const int64_t byBytes = 2 * static_cast<int64_t>(session->MaxDataBufferBytes()) / recordSize;
+  return std::max<int64_t>(std::min<int64_t>(byBytes, session->MaxDataBufferCount()), 1);
+}
+
 }  // namespace
 
 int64_t ImportCsv(const TShellDatabase& database, const std::string& fileName, const std::string& tableName,
@@ -91,8 +101,10 @@ int64_t ImportCsv(const TShellDatabase& database, const std::string& fileName, c
 
   TRUDIRADatabase& owner = database.Database();
   const bool ownTransaction = !owner.InTransaction();
+  const int64_t interval = CommitInterval(table);
   if (ownTransaction) owner.StartTransaction();
   int64_t rows = 0;
+  int64_t committed = 0;
   int line = 0;
   try {
     while (true) {
@@ -117,16 +129,23 @@ int64_t ImportCsv(const TShellDatabase& database, const std::string& fileName, c
         throw;
       }
       ++rows;
+      if (ownTransaction && rows - committed >= interval) {
+        owner.Commit();
+        committed = rows;
+        owner.StartTransaction();
+      }
     }
   } catch (const std::exception& error) {
+    std::string kept;
     if (ownTransaction) {
       try {
-        owner.Rollback();
+        if (owner.InTransaction()) owner.Rollback();
       } catch (...) {
         // The import's own error is the one to report.
       }
+      if (committed > 0) kept = " (the " + std::to_string(committed) + " rows before the last commit stay imported)";
     }
-    throw EImportError(where(line) + error.what());
+    throw EImportError(where(line) + error.what() + kept);
   }
   if (ownTransaction) owner.Commit();
   table.Close();

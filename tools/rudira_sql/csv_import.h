@@ -9,11 +9,17 @@
 // hexadecimal, everything else the engine's fixed text forms. AUTOINC
 // columns are skipped: the engine numbers the new records itself.
 //
-// The rows go in through a table component inside one transaction of the
-// database, committed at the end, so that a bad record leaves the table as
-// it was; when a transaction is already open (START TRANSACTION) the rows
-// join it and its owner decides. Errors raise EImportError naming the file
-// and the line of the record.
+// The rows go in through a table component inside a transaction of the
+// database committed every n rows and at the end, n being the commit
+// interval of the engine's own data-changing statements (2 x the session's
+// data buffer bytes / record size, at most its data buffer count): a bad
+// record undoes the rows since the last commit, and the error tells how
+// many rows stay imported. (One transaction over the whole file would hold
+// every changed record and record lock until the end, and the engine's
+// cost per row grows with what a transaction holds.) When a transaction is
+// already open (START TRANSACTION) the rows join it, uncommitted, and its
+// owner decides. Errors raise EImportError naming the file and the line of
+// the record.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 // definition; bad records leave the table as it was.
 #include <gtest/gtest.h>
 
+#include <regex>
+
 #include "shell_support.h"
 
 namespace rudira_sql_test {
@@ -76,6 +78,23 @@ TEST_F(RudiraSqlImport, ABadRecordImportsNothing) {
     EXPECT_EQ(imported.Err.rfind(c.message, 0), 0u) << c.csv << " gave " << imported.Err;
     EXPECT_EQ(Select("dst", "--no-header").Out, "") << c.csv;
   }
+}
+
+TEST_F(RudiraSqlImport, ALateBadRecordKeepsTheRowsCommittedBeforeIt) {
+  std::string csv = "i\r\n";
+  for (int i = 1; i <= 2000; ++i) csv += std::to_string(i) + "\r\n";
+  csv += "bad\r\n";
+  std::ofstream(dir_.Path() / "long.csv", std::ios::binary) << csv;
+  const RunResult imported = dir_.Run({"db", "-c", ".import long.csv dst"});
+  EXPECT_EQ(imported.Status, 1);
+  std::smatch match;
+  ASSERT_TRUE(std::regex_search(imported.Err, match, std::regex("^long.csv:2002: .*\\(the ([0-9]+) rows before")))
+      << imported.Err;
+  const std::string kept = match[1];
+  ASSERT_LT(std::stoi(kept), 2000);
+  // Exactly the rows committed stay: the first ones of the file.
+  const RunResult rows = dir_.Run({"db", "--csv", "--no-header", "-c", "SELECT COUNT(*), MIN(i), MAX(i) FROM dst"});
+  EXPECT_EQ(rows.Out, kept + ",1," + kept + "\r\n");
 }
 
 TEST_F(RudiraSqlImport, InsideAnOpenTransactionTheRowsFollowItsEnd) {
