@@ -56,12 +56,17 @@ void TDataCursor::OpenCursor() {
   if (open_) return;
   blobs_.clear();
   TDataTable* table = nullptr;
+  // A table of an active transaction keeps its files open between users,
+  // with changes the files do not hold yet: only files opened now are
+  // checked against their headers.
+  const TDataTable* listed = database_.FindTable(tableName_, inMemory_ || database_.IsMemory());
+  const bool filesWereOpen = listed != nullptr && listed->FilesOpen();
   const int32_t result = database_.OpenTable(tableName_, inMemory_, false, exclusive_, &table);
   if (result < 0) Raise(static_cast<uint16_t>(-result));
   table_ = table;
   open_ = true;
   try {
-    if (table_->UseCount() == 1 && !structureOnly_) {
+    if (table_->UseCount() == 1 && !filesWereOpen && !structureOnly_) {
       const bool taken = table_->ReaderLock();
       try {
         table_->Verify();

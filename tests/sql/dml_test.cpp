@@ -196,6 +196,18 @@ TEST_F(DataChange, TransactionStatementsShareTheDatabaseTransaction) {
   EXPECT_EQ(Affected("UPDATE t SET B = 0 WHERE A = 1; DELETE FROM t WHERE A > 2; INSERT INTO t VALUES (9, 9, 'n')"), 4);
 }
 
+TEST_F(DataChange, LaterStatementsOfATransactionSeeItsRows) {
+  Run("START TRANSACTION");
+  Run("INSERT INTO t VALUES (4, 40, 'four')");
+  // The table's files stay open for the transaction with the new row not
+  // yet written: a new cursor takes the table as the transaction holds it.
+  EXPECT_EQ(Query("SELECT A FROM t WHERE B > 20", true), (Lines{"3", "4"}));
+  EXPECT_EQ(Affected("UPDATE t SET B = 0 WHERE A = 4"), 1);
+  EXPECT_EQ(Query("SELECT B FROM t WHERE A = 4", true), (Lines{"0"}));
+  Run("ROLLBACK");
+  EXPECT_EQ(Contents("t"), (Lines{"1|10|'one'", "2|20|'two'", "3|30|'three'"}));
+}
+
 TEST_F(DataChange, CreateTableWithKeyOptionsAndIfNotExists) {
   Run("CREATE TABLE k (A INTEGER, B VARCHAR(8) DESCRIPTION 'name', PRIMARY KEY (B, A) DESCRIPTION 'keys')");
   Run("INSERT INTO k VALUES (1, 'b'); INSERT INTO k VALUES (2, 'a')");
