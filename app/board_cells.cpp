@@ -1,7 +1,6 @@
 #include "app/board_cells.h"
 
 #include "app/user_dialogs.h"
-#include "board/point_geometry.h"
 
 namespace momiro {
 namespace {
@@ -16,19 +15,15 @@ TBoardCells::TBoardCells(QWidget* client, const BoardGeometry& geometry)
   pictures_.assign(n * n + 1, nullptr);
   texts_.assign(n * n + 1, nullptr);
   for (int p = 1; p <= n * n; ++p) {
-    const int x = kBoardPitch * PointColumn(p, n);
-    const int y = kBoardPitch * PointRow(p, n);
     auto* picture = new TPictureCell(client, geometry.stretchPictures);
     picture->setObjectName(QString("Image%1").arg(p));
-    picture->setGeometry(geometry.pictureOrigin.x() + x, geometry.pictureOrigin.y() + y, 28, 28);
+    picture->setGeometry(geometry.PictureCellRect(p));
     pictures_[p] = picture;
   }
   for (int p = 1; p <= n * n; ++p) {
-    const int x = kBoardPitch * PointColumn(p, n);
-    const int y = kBoardPitch * PointRow(p, n);
     auto* text = new TTextCell(client, p);
     text->setObjectName(QString("Label%1").arg(p));
-    text->setGeometry(geometry.textOrigin.x() + x, geometry.textOrigin.y() + y, 26, 16);
+    text->setGeometry(geometry.TextCellRect(p));
     connect(text, &TTextCell::MouseDown, this,
             [this](TTextCell* cell, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
               emit PointPressed(cell->Point(), button, modifiers);
@@ -46,6 +41,17 @@ void TBoardCells::Attach(QLineEdit* edit1, QLineEdit* edit2, TStatusPanels* stat
   sound_ = sound;
   modeButtons_ = playModeButtons;
   programDirectory_ = programDirectory;
+}
+
+BoardDiagram TBoardCells::Diagram(const QString& caption) const {
+  BoardDiagram diagram = BoardDiagram::Empty(geometry_);
+  diagram.caption = caption;
+  for (size_t p = 1; p < diagram.points.size(); ++p) {
+    diagram.points[p].picture = pictures_[p]->Picture();
+    diagram.points[p].pictureFile = pictures_[p]->PicturePath();
+    diagram.points[p].text = texts_[p]->Look();
+  }
+  return diagram;
 }
 
 void TBoardCells::LoadPicture(int p, const std::string& path) {

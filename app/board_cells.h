@@ -15,6 +15,7 @@
 #include <array>
 #include <vector>
 
+#include "app/board_diagram.h"
 #include "app/board_square.h"
 #include "app/cell_widgets.h"
 #include "app/sound_player.h"
@@ -37,6 +38,9 @@ class TBoardCells : public QObject, public BoardView {
   TTextCell* TextCell(int p) const { return texts_.at(p); }
   TPictureCell* PictureCell(int p) const { return pictures_.at(p); }
   int Lines() const { return geometry_.lines; }
+  const BoardGeometry& Geometry() const { return geometry_; }
+  // The board as the cells show it now, with the given caption.
+  BoardDiagram Diagram(const QString& caption = {}) const;
 
   // BoardView
   void LoadPicture(int p, const std::string& path) override;

@@ -1,11 +1,10 @@
 #include "app/cell_widgets.h"
 
-#include <QBitmap>
-#include <QFile>
 #include <QFont>
-#include <QImage>
 #include <QMouseEvent>
-#include <stdexcept>
+#include <QPainter>
+
+#include "app/diagram_painter.h"
 
 namespace momiro {
 
@@ -23,14 +22,7 @@ TPictureCell::TPictureCell(QWidget* parent, bool stretch) : QLabel(parent) {
 }
 
 void TPictureCell::LoadPicture(const QString& path) {
-  QImage image;
-  if (!QFile::exists(path) || !image.load(path, "BMP")) {
-    throw std::runtime_error(("Cannot open file \"" + path + "\".").toStdString());
-  }
-  QPixmap pixmap = QPixmap::fromImage(image);
-  const QRgb key = image.pixel(0, image.height() - 1);
-  pixmap.setMask(pixmap.createMaskFromColor(QColor(key), Qt::MaskInColor));
-  picture_ = pixmap;
+  picture_ = LoadCellPicture(path);
   path_ = path;
   setPixmap(picture_);
 }
@@ -41,10 +33,15 @@ void TPictureCell::ClearPicture() {
   clear();
 }
 
+void TPictureCell::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  PaintPictureCell(painter, rect(), picture_, hasScaledContents());
+}
+
 TTextCell::TTextCell(QWidget* parent, int point) : QLabel(parent), point_(point) {
-  QFont font(QString::fromUtf8(kUiFontFamily));
-  font.setPixelSize(12);
-  setFont(font);
+  setFont(CellFont());
+  // Authored texts are shown as written, never as markup.
+  setTextFormat(Qt::PlainText);
   setAlignment(Qt::AlignCenter);
   SetTransparent();
   SetTextColour(Qt::black);
@@ -71,6 +68,15 @@ void TTextCell::SetOpaque(const QColor& background) {
   p.setColor(QPalette::Window, background);
   setPalette(p);
   setAutoFillBackground(true);
+}
+
+CellTextLook TTextCell::Look() const {
+  return {text(), font(), TextColour(), IsOpaque(), palette().color(QPalette::Window)};
+}
+
+void TTextCell::paintEvent(QPaintEvent*) {
+  QPainter painter(this);
+  PaintTextCell(painter, rect(), Look());
 }
 
 void TTextCell::mousePressEvent(QMouseEvent* event) {

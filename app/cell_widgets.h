@@ -1,11 +1,14 @@
 // The cell components of a board window: one picture cell (Image<p>) and one
-// text cell (Label<p>) per point.
+// text cell (Label<p>) per point. Both paint through the diagram painter
+// (PaintPictureCell, PaintTextCell), so saved diagrams show them alike.
 #ifndef MOMIRO_APP_CELL_WIDGETS_H_
 #define MOMIRO_APP_CELL_WIDGETS_H_
 
 #include <QLabel>
 #include <QPixmap>
 #include <QString>
+
+#include "app/board_diagram.h"
 
 namespace momiro {
 
@@ -26,6 +29,10 @@ class TPictureCell : public QLabel {
   void ClearPicture();
   bool HasPicture() const { return !picture_.isNull(); }
   QString PicturePath() const { return path_; }
+  const QPixmap& Picture() const { return picture_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   QPixmap picture_;
@@ -47,12 +54,15 @@ class TTextCell : public QLabel {
   void SetTransparent();
   void SetOpaque(const QColor& background);
   bool IsOpaque() const { return autoFillBackground(); }
+  // What the cell shows, as the diagram painter draws it.
+  CellTextLook Look() const;
 
  signals:
   void MouseDown(TTextCell* cell, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
+  void paintEvent(QPaintEvent* event) override;
 
  private:
   int point_;

@@ -1,6 +1,7 @@
 #include "app/help_viewer.h"
 
 #include <QFile>
+#include <QShortcut>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -35,6 +36,10 @@ THelpViewer::THelpViewer(QWidget* owner)
   font.setPixelSize(14);
   browser_->setFont(font);
   browser_->setOpenLinks(false);
+  // Esc closes the help window, wherever its focus is.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setObjectName("HelpEscape");
+  connect(escape, &QShortcut::activated, this, &QWidget::close);
   connect(browser_, &QTextBrowser::anchorClicked, this, [this](const QUrl& url) {
     if (url.scheme() == "topic") {
       ShowTopic(url.path().toInt());

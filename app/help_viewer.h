@@ -1,5 +1,5 @@
 // THelpViewer: shows the application's help file in a window of its own,
-// at its contents page or at the topic of a context number.
+// at its contents page or at the topic of a context number. Esc closes it.
 #ifndef MOMIRO_APP_HELP_VIEWER_H_
 #define MOMIRO_APP_HELP_VIEWER_H_
 

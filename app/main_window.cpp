@@ -7,8 +7,12 @@
 #include <QMenuBar>
 #include <QScreen>
 #include <QCloseEvent>
+#include <algorithm>
 #include <cassert>
+#include <optional>
 
+#include "app/button_shortcut.h"
+#include "app/diagram_save_dialog.h"
 #include "app/error_guard.h"
 #include "app/help_viewer.h"
 #include "app/small_board_window.h"
@@ -337,10 +341,41 @@ void TForm2::CreateMenu() {
   item(adjourn, "Save1", "保存", [this] { Save1Click(); });
   item(adjourn, "N2", "復元", [this] { N2Click(); });
   topItem("N9", "地の計算", [this] { N9Click(); });
+  CreateOperationMenu(bar);
   QMenu* help = bar->addMenu(U("ヘルプ"));
   item(help, "ALLHelp", "オンラインヘルプ", [this] { ALLHelpClick(); });
   item(help, "VInfo", "バージョン情報", [this] { VInfoClick(); });
   topItem("APEnd", "終了", [this] { APEndClick(); });
+}
+
+void TForm2::CreateOperationMenu(QMenuBar* bar) {
+  QMenu* operations = bar->addMenu(U("操作"));
+  operations->setObjectName("OperationMenu");
+  auto key = [this, operations](const char* name, int button, QKeySequence shortcut,
+                                void (TForm2::*handler)()) {
+    QAction* action = operations->addAction(buttons_.at(button)->text());
+    action->setObjectName(name);
+    action->setShortcut(shortcut);
+    Wire(action, &QAction::triggered, [this, handler] { (this->*handler)(); });
+    FollowButton(action, buttons_.at(button));
+  };
+  key("KeyStepForward", 5, Qt::Key_Right, &TForm2::CuteButton5Click);
+  key("KeyTakeBack", 7, Qt::Key_Left, &TForm2::CuteButton7Click);
+  key("KeyPreviousFigure", 15, Qt::Key_Up, &TForm2::CuteButton15Click);
+  key("KeyNextFigure", 14, Qt::Key_Down, &TForm2::CuteButton14Click);
+  key("KeyShowAgain", 9, Qt::Key_Home, &TForm2::CuteButton9Click);
+  key("KeySequenceBack", 10, Qt::Key_PageUp, &TForm2::CuteButton10Click);
+  QMenu* circles = operations->addMenu(U("丸を選ぶ"));
+  for (int n = 1; n <= 9; ++n) {
+    QAction* action = circles->addAction(U("%1 番目の丸").arg(n));
+    action->setObjectName(QString("KeyCircle%1").arg(n));
+    action->setShortcut(QKeySequence(Qt::Key_0 + n));
+    Wire(action, &QAction::triggered, [this, n] { ChooseCircle(n); });
+  }
+  operations->addSeparator();
+  QAction* save = operations->addAction(U(kSaveDiagramCaption));
+  save->setObjectName("SaveDiagram");
+  Wire(save, &QAction::triggered, [this] { SaveDiagramClick(); });
 }
 
 void TForm2::SetTop(QWidget* widget, int top) {
@@ -537,6 +572,34 @@ void TForm2::RadioButton8Click() { WithAuthor(&LessonAuthor::RadioButton8Click);
 void TForm2::RadioButton9Click() { WithAuthor(&LessonAuthor::RadioButton9Click); }
 
 void TForm2::RadioButton10Click() { WithAuthor(&LessonAuthor::RadioButton10Click); }
+
+void TForm2::SaveDiagramClick() {
+  const QString comment = statusBar1_->PanelText(1);
+  QString name = "momiro";
+  if (board_.ContentsNumber > 0 && board_.FigureLetter >= 1 && board_.FigureLetter <= 26) {
+    name = QString("%1_%2").arg(board_.ContentsNumber).arg(QChar('A' + board_.FigureLetter - 1));
+  }
+  const std::optional<DiagramSaveOptions> options = TDiagramSaveDialog::Ask(this, comment, name);
+  if (!options) return;
+  SaveDiagram(cells_->Diagram(options->caption ? comment : QString()), options->format,
+              options->scale, options->path);
+  statusBar1_->SetPanelText(0, U(kDiagramSaved));
+}
+
+void TForm2::ChooseCircle(int n) {
+  if (board_.ChoicePending != 1) return;
+  std::vector<int> circles;
+  for (int i = 1; board_.Choices.At(i).point != 0; ++i) {
+    const int p = board_.Choices.At(i).point;
+    if (p < 1 || p > kMaxPoints || cells_->CellText(p) != "●") continue;
+    if (std::find(circles.begin(), circles.end(), p) == circles.end()) circles.push_back(p);
+  }
+  std::sort(circles.begin(), circles.end(), [](int a, int b) {
+    const int rowA = PointRow(a, kMaxLines), rowB = PointRow(b, kMaxLines);
+    return rowA != rowB ? rowA < rowB : PointColumn(a, kMaxLines) < PointColumn(b, kMaxLines);
+  });
+  if (n >= 1 && n <= static_cast<int>(circles.size())) Label1MouseDown(circles[static_cast<size_t>(n - 1)], Qt::LeftButton);
+}
 
 std::string TForm2::Edit3Text() const { return edit3_->text().toStdString(); }
 

@@ -24,6 +24,12 @@
 // Without lesson data (the board's own tests) the lesson controls do
 // nothing, and without data sources (queries that are no datasets) the
 // grids stay empty while the lesson handlers still work on the queries.
+//
+// The "操作" menu gives the lesson buttons their keys (Right "1手進む", Left
+// "1手戻す", Up "前の図", Down "次の図", Home "元に戻す", Page Up
+// "１手順戻す"): each item runs its button's handler and is enabled only
+// while the button can be clicked; the digits 1 to 9 take a choice circle;
+// "図を保存…" saves the board as shown (TDiagramSaveDialog).
 #ifndef MOMIRO_APP_MAIN_WINDOW_H_
 #define MOMIRO_APP_MAIN_WINDOW_H_
 
@@ -144,6 +150,12 @@ class TForm2 : public QMainWindow, public LessonWindow, public AuthoringWindow {
   void RadioButton8Click();  // "標準"
   void RadioButton9Click();  // "緑"
   void RadioButton10Click(); // "赤"
+  // "操作" -> "図を保存…": the board as shown, to PNG or SVG.
+  void SaveDiagramClick();
+  // Digit n (1 .. 9) of the "操作" menu: while choice circles are shown, a
+  // click on the n-th of them in reading order (rows from the top, each
+  // from the left); nothing when fewer are shown.
+  void ChooseCircle(int n);
 
   // LessonWindow.
   int FigureItemIndex() const override;
@@ -168,6 +180,8 @@ class TForm2 : public QMainWindow, public LessonWindow, public AuthoringWindow {
   void FormCreate();
   void CreateControls(QWidget* client);
   void CreateMenu();
+  // "操作": the lesson buttons' keys, the circle digits and "図を保存…".
+  void CreateOperationMenu(QMenuBar* bar);
   TCuteButton* AddButton(QWidget* client, int number, const char* caption, int left, int top,
                          int width = 75);
   QLabel* AddLabel(QWidget* client, const char* name, const char* caption, int left, int top);

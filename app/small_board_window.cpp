@@ -7,6 +7,7 @@
 #include <QMenuBar>
 #include <QScreen>
 
+#include "app/diagram_save_dialog.h"
 #include "app/error_guard.h"
 #include "app/main_window.h"
 #include "app/termination.h"
@@ -156,6 +157,7 @@ void TSmallBoardWindow::CreateMenu() {
     top("N1", "地の計算", [this] { CountClick(); });
     top("N4", "メイン碁盤へ", [this] { close(); });
   }
+  top("SaveDiagram", kSaveDiagramCaption, [this] { SaveDiagramClick(); });
   top("Exit1", "終了", [this] { Exit1Click(); });
 }
 
@@ -198,6 +200,16 @@ void TSmallBoardWindow::Exit1Click() {
 
 void TSmallBoardWindow::Timer1Timer() {
   statusBar1_->SetPanelText(2, TForm2::ClockText(QDateTime::currentDateTime()));
+}
+
+void TSmallBoardWindow::SaveDiagramClick() {
+  const QString comment = statusBar1_->PanelText(1);
+  const std::optional<DiagramSaveOptions> options =
+      TDiagramSaveDialog::Ask(this, comment, QString("sorabi%1").arg(lines_));
+  if (!options) return;
+  SaveDiagram(cells_->Diagram(options->caption ? comment : QString()), options->format,
+              options->scale, options->path);
+  statusBar1_->SetPanelText(0, U(kDiagramSaved));
 }
 
 void TSmallBoardWindow::closeEvent(QCloseEvent* event) {

@@ -8,6 +8,7 @@
 // adjourned game of its size there (AdjournedGameStore over its own board
 // routines): "クリア" stores the game first, and the 13-line window's
 // "打ち掛け" menu saves and restores it. Without it nothing is stored.
+// "図を保存…", before "終了" in the menu bar, saves the board as shown.
 #ifndef MOMIRO_APP_SMALL_BOARD_WINDOW_H_
 #define MOMIRO_APP_SMALL_BOARD_WINDOW_H_
 
@@ -60,6 +61,8 @@ class TSmallBoardWindow : public QMainWindow {
   void N2Click();           // "打ち掛け" -> "復元" (TForm3)
   void Exit1Click();
   void Timer1Timer();
+  // "図を保存…": the board as shown, to PNG or SVG.
+  void SaveDiagramClick();
 
  signals:
   // The window has closed; the main window takes the board back.
