@@ -13,8 +13,23 @@ namespace {
 
 constexpr char kPrompt[] = "rudira> ";
 constexpr char kContinuationPrompt[] = "   ...> ";
+constexpr int kHistoryLines = 1000;
 
 }  // namespace
+
+TLineInput::TLineInput(bool terminal) : terminal_(terminal) {
+  if (!terminal_) return;
+  const char* home = std::getenv("HOME");
+  if (home == nullptr || *home == '\0') return;
+  historyFile_ = std::string(home) + "/.rudira_sql_history";
+  using_history();
+  read_history(historyFile_.c_str());  // a missing file is an empty history
+}
+
+TLineInput::~TLineInput() {
+  if (historyFile_.empty()) return;
+  if (write_history(historyFile_.c_str()) == 0) history_truncate_file(historyFile_.c_str(), kHistoryLines);
+}
 
 bool TLineInput::Read(std::string& line, bool continuation) {
   if (!terminal_) return static_cast<bool>(std::getline(std::cin, line));
