@@ -13,7 +13,8 @@
 //   .quit                   ends the shell
 //
 // Arguments are separated by blanks; one holding blanks is written in
-// '...' or "...".
+// '...' or "...". A command runs to the end of its line; a ";" ending the
+// line is dropped.
 #include <cstdio>
 #include <exception>
 #include <fstream>
@@ -74,7 +75,11 @@ void Print(const std::string& text) {
 }  // namespace
 
 void TShell::RunDotCommand(const std::string& line) {
-  const std::vector<std::string> args = Arguments(line);
+  // A ";" closing the line is taken for the statement habit, not as part of
+  // the last argument.
+  std::string text = line;
+  while (!text.empty() && (text.back() == ';' || static_cast<unsigned char>(text.back()) <= 32)) text.pop_back();
+  const std::vector<std::string> args = Arguments(text);
   const std::string& command = args[0];
   const auto usage = [&](const char* form) { ReportError(std::string("usage: ") + form); };
   try {

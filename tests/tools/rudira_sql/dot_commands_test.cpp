@@ -31,7 +31,7 @@ TEST(RudiraSqlDotCommands, TablesOfTheLessonDatabase) {
 TEST(RudiraSqlDotCommands, TablesOfTheInMemoryDatabase) {
   TestDirectory dir;
   const RunResult run =
-      dir.Run({"Memory", "-c", "CREATE TABLE zeta (a INTEGER);\nCREATE TABLE Alpha (a INTEGER); .tables"});
+      dir.Run({"Memory", "-c", "CREATE TABLE zeta (a INTEGER);\nCREATE TABLE Alpha (a INTEGER); .tables;"});
   EXPECT_EQ(run.Out, "0 rows affected\n0 rows affected\nAlpha\nzeta\n");
 }
 
