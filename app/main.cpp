@@ -20,6 +20,7 @@
 #include "app/cell_widgets.h"
 #include "app/main_window.h"
 #include "app/password_dialog.h"
+#include "app/sgf_menu.h"
 #include "app/small_board_window.h"
 #include "app/termination.h"
 #include "board/board_state.h"
@@ -88,6 +89,8 @@ int main(int argc, char** argv) {
   momiro::TSmallBoardWindow form3(board, 13, &dataModule1.Figures());
   momiro::TSmallBoardWindow form4(board, 9, &dataModule1.Figures());
   form2.SetSmallWindows(&form3, &form4);
+  // The "SGF" menu belongs to the main window.
+  new momiro::TSgfMenu(form2, momiro::LessonDataOf(dataModule1), &form3, &form4);
 
   if (!options.screenshot.empty()) {
     form2.show();
