@@ -246,6 +246,53 @@ TEST_F(SgfLessonTest, AnImportedProblemIsPlayedWithItsCirclesAndRedNumbers) {
   EXPECT_EQ(view.status[0], kSequenceEnded);
 }
 
+// The figure query, failing at its n-th Append as a full disk would.
+class FailingFigures : public LessonQuery {
+ public:
+  FailingFigures(LessonQuery& inner, int failAt) : inner_(inner), failAt_(failAt) {}
+  void Close() override { inner_.Close(); }
+  void ClearSql() override { inner_.ClearSql(); }
+  void AddSql(const std::string& line) override { inner_.AddSql(line); }
+  void SetParamInt(int index, int value) override { inner_.SetParamInt(index, value); }
+  void Open() override { inner_.Open(); }
+  bool Active() const override { return inner_.Active(); }
+  void First() override { inner_.First(); }
+  void Next() override { inner_.Next(); }
+  void Prior() override { inner_.Prior(); }
+  bool Eof() const override { return inner_.Eof(); }
+  bool Bof() const override { return inner_.Bof(); }
+  bool IsEmpty() const override { return inner_.IsEmpty(); }
+  void Edit() override { inner_.Edit(); }
+  void Append() override {
+    if (++appends_ == failAt_) throw std::runtime_error("書き込めません");
+    inner_.Append();
+  }
+  void Post() override { inner_.Post(); }
+  void Delete() override { inner_.Delete(); }
+  int FieldInt(int position) const override { return inner_.FieldInt(position); }
+  std::string FieldText(int position) const override { return inner_.FieldText(position); }
+  void SetFieldInt(int position, int value) override { inner_.SetFieldInt(position, value); }
+  void SetFieldText(int position, const std::string& text) override { inner_.SetFieldText(position, text); }
+  bool Locate(const std::string& fields, const std::vector<int>& values) override {
+    return inner_.Locate(fields, values);
+  }
+
+ private:
+  LessonQuery& inner_;
+  int failAt_;
+  int appends_ = 0;
+};
+
+TEST_F(SgfLessonTest, AWriteFailingPartWayTakesBackWhatItWrote) {
+  const std::string contentsBefore = Dump(db, "mokuji");
+  const std::string figuresBefore = Dump(db, "figure");
+  FailingFigures failing(figures, 4);
+  const SgfCollection problem = ReadSgf(kProblem);
+  EXPECT_THROW(ImportSgfLesson(scratch, failing, Trees(problem), 1001, "詰碁"), std::runtime_error);
+  EXPECT_EQ(Dump(db, "mokuji"), contentsBefore);
+  EXPECT_EQ(Dump(db, "figure"), figuresBefore);
+}
+
 TEST(SgfLessonDatabaseTest, TheEngineTablesTakeAnImportAndRefuseAConflict) {
   KyozaiDirectory directory;
   MemoryDatabase empty;
