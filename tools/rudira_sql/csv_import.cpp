@@ -34,8 +34,9 @@ void StoreText(TField& field, const std::string& text) {
   }
   if (IsBinaryEngineType(field.EngineType(), field.EngineSubType())) {
     std::string bytes;
-    if (!HexBytes(text, bytes)) throw std::runtime_error("field " + field.FieldName() + ": '" + text +
-                                                         "' is not hexadecimal bytes");
+    if (!HexBytes(text, bytes))
+      throw std::runtime_error("field " + field.FieldName() + ": '" + text +
+                               "' is not hexadecimal bytes");
     if (field.IsBlob()) {
       field.SetAsString(bytes);
     } else {
@@ -55,7 +56,9 @@ std::vector<TField*> ColumnFields(TRUDIRATable& table, const std::vector<std::st
   } else {
     for (const std::string& name : *names) {
       TField* field = table.FindField(name);
-      if (field == nullptr) throw EImportError(where + "the table " + table.TableName() + " has no field '" + name + "'");
+      if (field == nullptr)
+        throw EImportError(where + "the table " + table.TableName() + " has no field '" + name +
+                           "'");
       columns.push_back(field);
     }
   }
@@ -75,8 +78,8 @@ int64_t CommitInterval(TRUDIRATable& table) {
 
 }  // namespace
 
-int64_t ImportCsv(const TShellDatabase& database, const std::string& fileName, const std::string& tableName,
-                  bool header) {
+int64_t ImportCsv(const TShellDatabase& database, const std::string& fileName,
+                  const std::string& tableName, bool header) {
   const std::string text = ReadWholeFile(fileName);
   TCsvReader reader(text);
   const auto where = [&](int line) { return fileName + ":" + std::to_string(line) + ": "; };
@@ -116,7 +119,8 @@ int64_t ImportCsv(const TShellDatabase& database, const std::string& fileName, c
       }
       line = reader.RecordLine();
       if (record.size() != columns.size()) {
-        throw std::runtime_error(std::to_string(record.size()) + " fields, expected " + std::to_string(columns.size()));
+        throw std::runtime_error(std::to_string(record.size()) + " fields, expected " +
+                                 std::to_string(columns.size()));
       }
       table.Append();
       try {
@@ -143,7 +147,8 @@ int64_t ImportCsv(const TShellDatabase& database, const std::string& fileName, c
       } catch (...) {
         // The import's own error is the one to report.
       }
-      if (committed > 0) kept = " (the " + std::to_string(committed) + " rows before the last commit stay imported)";
+      if (committed > 0)
+        kept = " (the " + std::to_string(committed) + " rows before the last commit stay imported)";
     }
     throw EImportError(where(line) + error.what() + kept);
   }

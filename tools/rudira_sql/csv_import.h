@@ -36,7 +36,7 @@ class EImportError : public std::runtime_error {
 };
 
 // Returns the number of rows imported.
-int64_t ImportCsv(const TShellDatabase& database, const std::string& fileName, const std::string& table,
-                  bool header);
+int64_t ImportCsv(const TShellDatabase& database, const std::string& fileName,
+                  const std::string& table, bool header);
 
 }  // namespace rudira::sql_shell

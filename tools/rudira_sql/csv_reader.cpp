@@ -55,7 +55,8 @@ bool TCsvReader::Next(std::vector<std::string>& fields) {
     } else {
       while (position_ < text_.size()) {
         const char c = text_[position_];
-        if (c == ',' || c == '\n' || (c == '\r' && position_ + 1 < text_.size() && text_[position_ + 1] == '\n')) {
+        if (c == ',' || c == '\n' ||
+            (c == '\r' && position_ + 1 < text_.size() && text_[position_ + 1] == '\n')) {
           break;
         }
         if (c == '"') throw ECsvError(line_, "quote inside an unquoted field");

@@ -21,7 +21,9 @@ namespace rudira::sql_shell {
 class ECsvError : public std::runtime_error {
  public:
   ECsvError(int line, const std::string& message)
-      : std::runtime_error("line " + std::to_string(line) + ": " + message), line_(line), message_(message) {}
+      : std::runtime_error("line " + std::to_string(line) + ": " + message),
+        line_(line),
+        message_(message) {}
   int Line() const { return line_; }
   // The message without the line.
   const std::string& Message() const { return message_; }
@@ -45,7 +47,7 @@ class TCsvReader {
  private:
   std::string_view text_;
   size_t position_ = 0;
-  int line_ = 1;        // line at position_
+  int line_ = 1;  // line at position_
   int recordLine_ = 0;
 };
 

@@ -78,7 +78,8 @@ void TShell::RunDotCommand(const std::string& line) {
   // A ";" closing the line is taken for the statement habit, not as part of
   // the last argument.
   std::string text = line;
-  while (!text.empty() && (text.back() == ';' || static_cast<unsigned char>(text.back()) <= 32)) text.pop_back();
+  while (!text.empty() && (text.back() == ';' || static_cast<unsigned char>(text.back()) <= 32))
+    text.pop_back();
   const std::vector<std::string> args = Arguments(text);
   const std::string& command = args[0];
   const auto usage = [&](const char* form) { ReportError(std::string("usage: ") + form); };
@@ -106,7 +107,8 @@ void TShell::RunDotCommand(const std::string& line) {
       if (args.size() != 2) return usage(".indexes TABLE");
       Print(IndexListText(*database_.OpenCursor(args[1], true)));
     } else if (command == ".mode") {
-      if (args.size() != 2 || (args[1] != "table" && args[1] != "csv")) return usage(".mode table|csv");
+      if (args.size() != 2 || (args[1] != "table" && args[1] != "csv"))
+        return usage(".mode table|csv");
       mode_ = args[1] == "csv" ? TOutputMode::Csv : TOutputMode::Table;
     } else if (command == ".timer") {
       if (args.size() != 2 || (args[1] != "on" && args[1] != "off")) return usage(".timer on|off");
@@ -135,7 +137,8 @@ void TShell::RunDotCommand(const std::string& line) {
 
 void TShell::ReadFile(const std::string& fileName) {
   if (readDepth_ >= kMaxReadDepth) {
-    ReportError(".read: files nested more than " + std::to_string(kMaxReadDepth) + " deep (at " + fileName + ")");
+    ReportError(".read: files nested more than " + std::to_string(kMaxReadDepth) + " deep (at " +
+                fileName + ")");
     return;
   }
   std::ifstream in(fileName, std::ios::binary);

@@ -28,7 +28,8 @@ TLineInput::TLineInput(bool terminal) : terminal_(terminal) {
 
 TLineInput::~TLineInput() {
   if (historyFile_.empty()) return;
-  if (write_history(historyFile_.c_str()) == 0) history_truncate_file(historyFile_.c_str(), kHistoryLines);
+  if (write_history(historyFile_.c_str()) == 0)
+    history_truncate_file(historyFile_.c_str(), kHistoryLines);
 }
 
 bool TLineInput::Read(std::string& line, bool continuation) {

@@ -52,7 +52,8 @@ int main(int argc, char** argv) {
                   database->Name().c_str());
     }
     TLineInput input(terminal);
-    shell.RunLines([&](std::string& line, bool continuation) { return input.Read(line, continuation); });
+    shell.RunLines(
+        [&](std::string& line, bool continuation) { return input.Read(line, continuation); });
   }
   return shell.ExitStatus();
 }

@@ -13,15 +13,21 @@ std::string CellText(const std::optional<std::string>& value) {
   if (!value) return {};
   std::string text;
   for (const char c : *value) {
-    if (c == '\n') text += "\\n";
-    else if (c == '\r') text += "\\r";
-    else if (c == '\t') text += "\\t";
-    else text += c;
+    if (c == '\n')
+      text += "\\n";
+    else if (c == '\r')
+      text += "\\r";
+    else if (c == '\t')
+      text += "\\t";
+    else
+      text += c;
   }
   return text;
 }
 
-void Pad(std::string& line, size_t count) { line.append(count, ' '); }
+void Pad(std::string& line, size_t count) {
+  line.append(count, ' ');
+}
 
 }  // namespace
 
@@ -52,7 +58,8 @@ void TResultPrinter::Row(TRow row) {
     return;
   }
   std::vector<std::string_view> fields;
-  for (const auto& value : row) fields.push_back(value ? std::string_view(*value) : std::string_view());
+  for (const auto& value : row)
+    fields.push_back(value ? std::string_view(*value) : std::string_view());
   WriteCsvRecord(fields);
 }
 

@@ -31,7 +31,8 @@ using TRow = std::vector<std::optional<std::string>>;
 
 class TResultPrinter {
  public:
-  TResultPrinter(TOutputMode mode, bool header, std::FILE* out) : mode_(mode), header_(header), out_(out) {}
+  TResultPrinter(TOutputMode mode, bool header, std::FILE* out)
+      : mode_(mode), header_(header), out_(out) {}
 
   void Begin(std::vector<TColumn> columns);
   // REQUIRES: one value per column.

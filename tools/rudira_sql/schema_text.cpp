@@ -16,7 +16,9 @@ std::string Upper(std::string text) {
   return text;
 }
 
-bool IsNameStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 128; }
+bool IsNameStart(unsigned char c) {
+  return std::isalpha(c) || c == '_' || c >= 128;
+}
 
 // A name as the SQL parser reads it back: bare when it is a plain
 // identifier, otherwise double-quoted.
@@ -51,9 +53,12 @@ bool IsPlainNumber(const std::string& text) {
   bool point = false;
   for (; i < text.size(); ++i) {
     const char c = text[i];
-    if (std::isdigit(static_cast<unsigned char>(c))) digits = true;
-    else if (c == '.' && !point) point = true;
-    else return false;
+    if (std::isdigit(static_cast<unsigned char>(c)))
+      digits = true;
+    else if (c == '.' && !point)
+      point = true;
+    else
+      return false;
   }
   return digits;
 }
@@ -74,10 +79,14 @@ std::string CheckValue(const TFieldDescriptor& field, const std::string& text) {
 
 const char* CompressionName(uint8_t compression) {
   switch (compression) {
-    case kCompressionDupByte: return "DUPBYTE";
-    case kCompressionTrailByte: return "TRAILBYTE";
-    case kCompressionFull: return "FULL";
-    default: return "NONE";
+    case kCompressionDupByte:
+      return "DUPBYTE";
+    case kCompressionTrailByte:
+      return "TRAILBYTE";
+    case kCompressionFull:
+      return "FULL";
+    default:
+      return "NONE";
   }
 }
 
@@ -112,8 +121,10 @@ std::string ColumnText(const TFieldDescriptor& field) {
   if (!field.MinValue.empty()) text += " MIN " + CheckValue(field, field.MinValue);
   if (!field.MaxValue.empty()) text += " MAX " + CheckValue(field, field.MaxValue);
   if (field.FieldType == kFieldTypeString) {
-    if (field.CharCase == kCharCaseUpper) text += " CHARCASE UPPER";
-    else if (field.CharCase == kCharCaseLower) text += " CHARCASE LOWER";
+    if (field.CharCase == kCharCaseUpper)
+      text += " CHARCASE UPPER";
+    else if (field.CharCase == kCharCaseLower)
+      text += " CHARCASE LOWER";
   }
   return text;
 }
@@ -123,30 +134,51 @@ std::string ColumnText(const TFieldDescriptor& field) {
 std::string SqlTypeName(uint8_t type, uint8_t subType, uint8_t size, uint8_t scale) {
   const std::string sized = "(" + std::to_string(size) + ")";
   switch (type) {
-    case kFieldTypeString: return "VARCHAR" + sized;
-    case kFieldTypeDate: return "DATE";
+    case kFieldTypeString:
+      return "VARCHAR" + sized;
+    case kFieldTypeDate:
+      return "DATE";
     case kFieldTypeBlob:
       switch (subType) {
-        case kSubTypeMemo: return "MEMO";
-        case kSubTypeFormattedMemo: return "BLOB(1, 3)";
-        case kSubTypeGraphic: return "GRAPHIC";
-        case kSubTypeTypedBinary: return "BLOB(1, 7)";
-        default: return "BLOB";
+        case kSubTypeMemo:
+          return "MEMO";
+        case kSubTypeFormattedMemo:
+          return "BLOB(1, 3)";
+        case kSubTypeGraphic:
+          return "GRAPHIC";
+        case kSubTypeTypedBinary:
+          return "BLOB(1, 7)";
+        default:
+          return "BLOB";
       }
-    case kFieldTypeBoolean: return "BOOLEAN";
-    case kFieldTypeSmallInt: return "SMALLINT";
-    case kFieldTypeInteger: return subType == kSubTypeAutoInc ? "AUTOINC" : "INTEGER";
-    case kFieldTypeFloat: return subType == kSubTypeMoney ? "MONEY" : "FLOAT";
-    case kFieldTypeBcd: return "DECIMAL(32, " + std::to_string(scale) + ")";
-    case kFieldTypeBytes: return "BYTES" + sized;
-    case kFieldTypeTime: return "TIME";
-    case kFieldTypeTimestamp: return "TIMESTAMP";
-    case kFieldTypeWord: return "WORD";
-    case kFieldTypeCardinal: return "LARGEINT /* stored as engine type 13 */";
-    case kFieldTypeExtended: return "FLOAT /* stored as engine type 14 */";
-    case kFieldTypeVarBytes: return "VARBYTES" + sized + " /* stored as engine type 15 */";
-    case kFieldTypeLargeInt: return "LARGEINT";
-    default: return "/* unknown engine type " + std::to_string(type) + " */";
+    case kFieldTypeBoolean:
+      return "BOOLEAN";
+    case kFieldTypeSmallInt:
+      return "SMALLINT";
+    case kFieldTypeInteger:
+      return subType == kSubTypeAutoInc ? "AUTOINC" : "INTEGER";
+    case kFieldTypeFloat:
+      return subType == kSubTypeMoney ? "MONEY" : "FLOAT";
+    case kFieldTypeBcd:
+      return "DECIMAL(32, " + std::to_string(scale) + ")";
+    case kFieldTypeBytes:
+      return "BYTES" + sized;
+    case kFieldTypeTime:
+      return "TIME";
+    case kFieldTypeTimestamp:
+      return "TIMESTAMP";
+    case kFieldTypeWord:
+      return "WORD";
+    case kFieldTypeCardinal:
+      return "LARGEINT /* stored as engine type 13 */";
+    case kFieldTypeExtended:
+      return "FLOAT /* stored as engine type 14 */";
+    case kFieldTypeVarBytes:
+      return "VARBYTES" + sized + " /* stored as engine type 15 */";
+    case kFieldTypeLargeInt:
+      return "LARGEINT";
+    default:
+      return "/* unknown engine type " + std::to_string(type) + " */";
   }
 }
 
@@ -170,9 +202,11 @@ std::string SchemaText(const TDataCursor& cursor) {
     if (primary.Descending != 0) key += "DESC ";
     if (primary.CaseInsensitive != 0) key += "NOCASE ";
     key += "PRIMARY KEY (" + IndexFields(cursor, primary) + ")";
-    if (primary.Compressed()) key += std::string(" COMPRESS ") + CompressionName(primary.Compression);
+    if (primary.Compressed())
+      key += std::string(" COMPRESS ") + CompressionName(primary.Compression);
     parts.push_back(key);
-    if (MixedDescending(primary)) comments += "/* the primary key has descending fields of its own */\n";
+    if (MixedDescending(primary))
+      comments += "/* the primary key has descending fields of its own */\n";
   }
   // The options follow the last column or key without a comma.
   const TDataHeader& header = data.Header();
@@ -198,10 +232,11 @@ std::string SchemaText(const TDataCursor& cursor) {
     }
     if (!locale.empty()) options.push_back(language);
   }
-  if (header.Encrypted != 0) comments += "/* the table is encrypted; its password is not shown */\n";
+  if (header.Encrypted != 0)
+    comments += "/* the table is encrypted; its password is not shown */\n";
   if (header.UserMajorVersion != 1 || header.UserMinorVersion != 0) {
-    options.push_back("USER MAJOR VERSION " + std::to_string(header.UserMajorVersion) + " USER MINOR VERSION " +
-                      std::to_string(header.UserMinorVersion));
+    options.push_back("USER MAJOR VERSION " + std::to_string(header.UserMajorVersion) +
+                      " USER MINOR VERSION " + std::to_string(header.UserMinorVersion));
   }
   if (hasAutoInc) options.push_back("LAST AUTOINC " + std::to_string(header.LastAutoIncValue));
 
@@ -214,7 +249,8 @@ std::string SchemaText(const TDataCursor& cursor) {
   for (const std::string& option : options) out += "  " + option + "\n";
   out += ");\n";
 
-  for (int slot = 1; slot <= indexes.Header().SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
+  for (int slot = 1; slot <= indexes.Header().SecondaryIndexCount && slot <= kMaxSecondaryIndexes;
+       ++slot) {
     const TIndexDefinition& index = indexes.Definition(slot);
     std::string line = "CREATE ";
     if (index.Unique != 0) line += "UNIQUE ";
@@ -224,7 +260,8 @@ std::string SchemaText(const TDataCursor& cursor) {
             IndexFields(cursor, index) + ")";
     if (index.Compressed()) line += std::string(" COMPRESS ") + CompressionName(index.Compression);
     out += line + ";\n";
-    if (MixedDescending(index)) out += "/* index " + index.IndexName + " has descending fields of its own */\n";
+    if (MixedDescending(index))
+      out += "/* index " + index.IndexName + " has descending fields of its own */\n";
   }
   return out;
 }
@@ -240,9 +277,10 @@ std::string IndexListText(const TDataCursor& cursor) {
     if (primary || index.Unique != 0) add("unique");
     if (index.Descending != 0) add("descending");
     if (index.CaseInsensitive != 0) add("case-insensitive");
-    if (index.Compressed()) add(index.Compression == kCompressionFull       ? "compressed full"
-                                : index.Compression == kCompressionDupByte ? "compressed dupbyte"
-                                                                            : "compressed trailbyte");
+    if (index.Compressed())
+      add(index.Compression == kCompressionFull      ? "compressed full"
+          : index.Compression == kCompressionDupByte ? "compressed dupbyte"
+                                                     : "compressed trailbyte");
     if (!text.empty()) text += ")";
     return text;
   };
@@ -253,7 +291,8 @@ std::string IndexListText(const TDataCursor& cursor) {
   } else {
     out += "PRIMARY: (none: records in insertion order)\n";
   }
-  for (int slot = 1; slot <= indexes.Header().SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
+  for (int slot = 1; slot <= indexes.Header().SecondaryIndexCount && slot <= kMaxSecondaryIndexes;
+       ++slot) {
     const TIndexDefinition& index = indexes.Definition(slot);
     out += index.IndexName + ": " + IndexFields(cursor, index) + options(index, false) + "\n";
   }

@@ -24,7 +24,9 @@ constexpr std::chrono::milliseconds kProgressDelay{500};
 // Set by Ctrl-C while a statement runs in interactive use.
 volatile std::sig_atomic_t interrupted = 0;
 
-extern "C" void OnInterrupt(int) { interrupted = 1; }
+extern "C" void OnInterrupt(int) {
+  interrupted = 1;
+}
 
 // While a statement runs in interactive use, Ctrl-C asks it to stop at its
 // next progress report (and stops the printing of rows) instead of ending
@@ -66,7 +68,10 @@ bool IsSelect(const std::string& sql) {
 }  // namespace
 
 TShell::TShell(TShellDatabase& database, const TShellOptions& options, bool interactive)
-    : database_(database), mode_(options.Mode), header_(options.Header), interactive_(interactive) {}
+    : database_(database),
+      mode_(options.Mode),
+      header_(options.Header),
+      interactive_(interactive) {}
 
 void TShell::ReportError(const std::string& message) {
   ClearProgress();
@@ -136,7 +141,8 @@ void TShell::ExecuteStatement(const std::string& sql) {
   ClearProgress();
   if (interrupted) ReportError("Interrupted: the statement stopped early");
   if (timer_) {
-    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - statementStart_;
+    const std::chrono::duration<double> elapsed =
+        std::chrono::steady_clock::now() - statementStart_;
     std::fprintf(stderr, "Elapsed: %.3f s%s\n", elapsed.count(), failed ? " (failed)" : "");
   }
 }

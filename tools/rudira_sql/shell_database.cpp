@@ -24,7 +24,9 @@ std::string Upper(std::string text) {
   return text;
 }
 
-bool IsMemoryName(const std::string& name) { return Upper(name) == "MEMORY"; }
+bool IsMemoryName(const std::string& name) {
+  return Upper(name) == "MEMORY";
+}
 
 // The table name of a data file name ("figure.DAT" -> "figure"), or empty.
 std::string TableOfDataFile(const std::string& fileName) {
@@ -34,7 +36,8 @@ std::string TableOfDataFile(const std::string& fileName) {
 
 }  // namespace
 
-TShellDatabase::TShellDatabase(const std::string& location) : name_(location.empty() ? "." : location) {
+TShellDatabase::TShellDatabase(const std::string& location)
+    : name_(location.empty() ? "." : location) {
   if (!IsMemoryName(name_)) {
     std::error_code error;
     if (!fs::is_directory(fs::path(name_), error)) {
@@ -54,7 +57,8 @@ TShellDatabase::TShellDatabase(const std::string& location) : name_(location.emp
 
 TShellDatabase::~TShellDatabase() {
   try {
-    if (database_ != nullptr && database_->Session() != nullptr) database_->Session()->CloseDatabase(database_);
+    if (database_ != nullptr && database_->Session() != nullptr)
+      database_->Session()->CloseDatabase(database_);
   } catch (...) {
     // The process ends; a failed close has nobody left to tell.
   }
@@ -81,7 +85,8 @@ std::vector<std::string> TShellDatabase::TableNames() const {
       const std::string table = TableOfDataFile(entry.path().filename().string());
       if (!table.empty()) names.push_back(table);
     }
-    if (error) throw std::runtime_error("cannot list the directory '" + directory + "': " + error.message());
+    if (error)
+      throw std::runtime_error("cannot list the directory '" + directory + "': " + error.message());
   }
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     const std::string ua = Upper(a);
@@ -91,9 +96,11 @@ std::vector<std::string> TShellDatabase::TableNames() const {
   return names;
 }
 
-std::unique_ptr<TDataCursor> TShellDatabase::OpenCursor(const std::string& table, bool structureOnly) const {
+std::unique_ptr<TDataCursor> TShellDatabase::OpenCursor(const std::string& table,
+                                                        bool structureOnly) const {
   TRUDIRASession* session = database_->Session();
-  auto cursor = std::make_unique<TDataCursor>(*session->EngineSession(), *database_->EngineDirectory());
+  auto cursor =
+      std::make_unique<TDataCursor>(*session->EngineSession(), *database_->EngineDirectory());
   cursor->SetTableName(table);
   cursor->SetInMemory(InMemory());
   cursor->SetStructureOnly(structureOnly);

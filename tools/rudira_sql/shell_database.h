@@ -22,7 +22,7 @@
 namespace rudira {
 class TDataCursor;
 class TRUDIRADatabase;
-}
+}  // namespace rudira
 
 namespace rudira::sql_shell {
 

@@ -6,7 +6,8 @@ const char* ShellUsage() {
   return "usage: rudira-sql [DIRECTORY|Memory] [-c SQL] [--csv] [--header|--no-header]\n";
 }
 
-bool ParseShellArguments(int argc, const char* const* argv, TShellOptions& options, std::string* error) {
+bool ParseShellArguments(int argc, const char* const* argv, TShellOptions& options,
+                         std::string* error) {
   bool haveDatabase = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];

@@ -23,12 +23,13 @@ struct TShellOptions {
   std::vector<std::string> Commands;  // the -c texts, in order
   TOutputMode Mode = TOutputMode::Table;
   bool Header = true;
-  bool Help = false;                  // -h / --help
+  bool Help = false;  // -h / --help
 };
 
 // Reads argv[1..argc). Returns false with a message in *error for an
 // unknown option, a missing -c text or a second database argument.
-bool ParseShellArguments(int argc, const char* const* argv, TShellOptions& options, std::string* error);
+bool ParseShellArguments(int argc, const char* const* argv, TShellOptions& options,
+                         std::string* error);
 
 // The usage text printed for --help and after an argument error.
 const char* ShellUsage();

@@ -4,7 +4,9 @@ namespace rudira::sql_shell {
 
 namespace {
 
-bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+bool IsBlank(char c) {
+  return static_cast<unsigned char>(c) <= 32;
+}
 
 std::string Trimmed(const std::string& text) {
   size_t begin = 0;
@@ -38,9 +40,12 @@ size_t TStatementSplitter::AddLine(std::string_view line, std::vector<std::strin
           ++i;
           continue;
         }
-        if (c == '\'') state_ = TState::SingleQuote;
-        else if (c == '"') state_ = TState::DoubleQuote;
-        else if (c == '[') state_ = TState::Bracket;
+        if (c == '\'')
+          state_ = TState::SingleQuote;
+        else if (c == '"')
+          state_ = TState::DoubleQuote;
+        else if (c == '[')
+          state_ = TState::Bracket;
         if (!IsBlank(c)) hasContent_ = true;
         break;
       // A doubled quote leaves the quote and enters it again at once, so it

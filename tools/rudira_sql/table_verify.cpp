@@ -57,24 +57,27 @@ int64_t CheckRecords(TDataFile& data, TFindings& findings) {
     std::memcpy(&number, bytes + 1, sizeof number);
     if (bytes[0] == 0) {
       ++active;
-      if (number != n) findings.Problem("record " + std::to_string(n) + " carries the number " + std::to_string(number));
+      if (number != n)
+        findings.Problem("record " + std::to_string(n) + " carries the number " +
+                         std::to_string(number));
     } else if (bytes[0] == 1) {
       ++deleted;
     } else {
-      findings.Problem("record " + std::to_string(n) + " has the invalid status " + std::to_string(bytes[0]));
+      findings.Problem("record " + std::to_string(n) + " has the invalid status " +
+                       std::to_string(bytes[0]));
     }
   }
   findings.Note(std::to_string(active) + " records, " + std::to_string(deleted) + " deleted slots");
   return active;
 }
 
-void CheckIndex(TIndexFile& indexes, int slot, const std::string& name, int64_t active, bool oneEntryPerRecord,
-                TFindings& findings) {
+void CheckIndex(TIndexFile& indexes, int slot, const std::string& name, int64_t active,
+                bool oneEntryPerRecord, TFindings& findings) {
   try {
     const int64_t entries = TIndexTree(indexes, slot).Check();
     if (oneEntryPerRecord && entries != active) {
-      findings.Problem("index " + name + ": " + std::to_string(entries) + " entries for " + std::to_string(active) +
-                       " records");
+      findings.Problem("index " + name + ": " + std::to_string(entries) + " entries for " +
+                       std::to_string(active) + " records");
     } else {
       findings.Note("index " + name + ": " + std::to_string(entries) + " entries, tree OK");
     }
@@ -106,7 +109,8 @@ bool VerifyTable(const TShellDatabase& database, const std::string& table, std::
       if (indexes.Definition(kPrimarySlot).IndexFieldCount > 0) {
         CheckIndex(indexes, kPrimarySlot, "PRIMARY", active, true, findings);
       }
-      for (int slot = 1; slot <= indexes.Header().SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
+      for (int slot = 1;
+           slot <= indexes.Header().SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
         CheckIndex(indexes, slot, indexes.Definition(slot).IndexName, active, true, findings);
       }
       CheckIndex(indexes, kSysDeletedSlot, kSysDeletedName, active, false, findings);
@@ -120,7 +124,8 @@ bool VerifyTable(const TShellDatabase& database, const std::string& table, std::
   if (findings.Problems == 0) {
     findings.Note("OK");
   } else {
-    findings.Note("DAMAGED (" + std::to_string(findings.Problems) + (findings.Problems == 1 ? " problem)" : " problems)"));
+    findings.Note("DAMAGED (" + std::to_string(findings.Problems) +
+                  (findings.Problems == 1 ? " problem)" : " problems)"));
   }
   report = findings.Report;
   return findings.Problems == 0;

@@ -25,7 +25,11 @@ std::string ShortestText(T value) {
 char32_t NextCodePoint(std::string_view text, size_t& i) {
   const auto byte = [&](size_t k) { return static_cast<unsigned char>(text[k]); };
   const unsigned char lead = byte(i);
-  int length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : (lead >> 3) == 0x1E ? 4 : 0;
+  int length = lead < 0x80           ? 1
+               : (lead >> 5) == 0x6  ? 2
+               : (lead >> 4) == 0xE  ? 3
+               : (lead >> 3) == 0x1E ? 4
+                                     : 0;
   if (length == 0 || i + length > text.size()) {
     ++i;
     return lead;
@@ -43,24 +47,32 @@ char32_t NextCodePoint(std::string_view text, size_t& i) {
 }
 
 bool IsWide(char32_t c) {
-  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) || (c >= 0x3041 && c <= 0x33FF) ||
-         (c >= 0x3400 && c <= 0x4DBF) || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
-         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) ||
-         (c >= 0xFF00 && c <= 0xFF60) || (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
+  return (c >= 0x1100 && c <= 0x115F) || (c >= 0x2E80 && c <= 0x303E) ||
+         (c >= 0x3041 && c <= 0x33FF) || (c >= 0x3400 && c <= 0x4DBF) ||
+         (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0xA000 && c <= 0xA4CF) ||
+         (c >= 0xAC00 && c <= 0xD7A3) || (c >= 0xF900 && c <= 0xFAFF) ||
+         (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60) ||
+         (c >= 0xFFE0 && c <= 0xFFE6) || (c >= 0x1F300 && c <= 0x1F64F) ||
          (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
 }
 
 bool IsCombining(char32_t c) {
-  return (c >= 0x0300 && c <= 0x036F) || (c >= 0x3099 && c <= 0x309A) || (c >= 0xFE00 && c <= 0xFE0F) ||
-         c == 0x200B || c == 0x200D;
+  return (c >= 0x0300 && c <= 0x036F) || (c >= 0x3099 && c <= 0x309A) ||
+         (c >= 0xFE00 && c <= 0xFE0F) || c == 0x200B || c == 0x200D;
 }
 
 }  // namespace
 
 bool IsNumericEngineType(uint8_t engineType) {
   switch (engineType) {
-    case kFieldTypeSmallInt: case kFieldTypeInteger: case kFieldTypeFloat: case kFieldTypeBcd:
-    case kFieldTypeWord: case kFieldTypeCardinal: case kFieldTypeExtended: case kFieldTypeLargeInt:
+    case kFieldTypeSmallInt:
+    case kFieldTypeInteger:
+    case kFieldTypeFloat:
+    case kFieldTypeBcd:
+    case kFieldTypeWord:
+    case kFieldTypeCardinal:
+    case kFieldTypeExtended:
+    case kFieldTypeLargeInt:
       return true;
     default:
       return false;
@@ -69,7 +81,8 @@ bool IsNumericEngineType(uint8_t engineType) {
 
 bool IsBinaryEngineType(uint8_t engineType, uint8_t subType) {
   if (engineType == kFieldTypeBytes || engineType == kFieldTypeVarBytes) return true;
-  return engineType == kFieldTypeBlob && subType != kSubTypeMemo && subType != kSubTypeFormattedMemo;
+  return engineType == kFieldTypeBlob && subType != kSubTypeMemo &&
+         subType != kSubTypeFormattedMemo;
 }
 
 std::string HexText(std::string_view bytes) {
