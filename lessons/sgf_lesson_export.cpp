@@ -183,6 +183,9 @@ class TreeBuilder {
   const std::vector<SgfLessonRow>& rows_;
   std::vector<Run> figures_;
   std::map<int, std::vector<Run>> from_;  // runs by the branch they continue, in row order
+  // Branch numbers are distinct and each run continues one of them, so the
+  // runs reached from the figures form trees: no run is written twice, and
+  // runs in a ring of their own are never reached.
   std::set<int> branches_;
 };
 

@@ -125,7 +125,6 @@ class Parser {
           throw ESgfError("「(」の後にノード「;」がありません。", line_, column_);
         }
       } else if (c == ')') {
-        depth = levels.back().depth;
         levels.pop_back();
         Advance();
         if (levels.empty()) return root;
