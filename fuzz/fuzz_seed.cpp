@@ -86,17 +86,20 @@ std::string ReadFile(const std::filesystem::path& path) {
 }  // namespace
 
 const std::string& ScratchDirectory() {
-  static const std::string directory = [] {
+  // Never freed: the exit handler that removes the directory, registered
+  // while the static is made, runs after that static's destructor.
+  static const std::string* const directory = [] {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base && *base ? base : "/tmp") + "/rudira-fuzz-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("no scratch directory");
+    auto* path = new std::string(pattern + "/");
     std::atexit([] {
       std::error_code ignored;
       std::filesystem::remove_all(ScratchDirectory(), ignored);
     });
-    return pattern + "/";
+    return path;
   }();
-  return directory;
+  return *directory;
 }
 
 void CreateSeedTables(TDataSession& session, TDataDirectory& database) {

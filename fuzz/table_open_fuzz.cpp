@@ -107,6 +107,13 @@ class TOperations {
                      reinterpret_cast<const uint8_t*>(memo.data()));
   }
 
+  // Reads the current record, then locks it for an edit (the lock compares
+  // the stored record with the copy read).
+  bool BeginEdit() {
+    return cursor_->GetCurrentRecord(record_.data()) == 0 &&
+           cursor_->GetCurrentRecord(record_.data(), true) == 0;
+  }
+
   void Step(uint8_t op) {
     switch (op % 22) {
       case 0:
@@ -163,15 +170,14 @@ class TOperations {
       }
       case 10: {
         const uint8_t arg = ops_.Byte();
-        if (cursor_->GetCurrentRecord(record_.data(), true) != 0) break;
+        if (!BeginEdit()) break;
         Set(kFieldS, std::string("e") + std::to_string(arg));
         if (arg & 1) Set(kFieldA, int32_t(2000 + arg));
         cursor_->ModifyRecord(record_.data());
         break;
       }
       case 11:
-        if (cursor_->GetCurrentRecord(record_.data(), true) == 0)
-          cursor_->DeleteRecord(record_.data());
+        if (BeginEdit()) cursor_->DeleteRecord(record_.data());
         break;
       case 12: {
         if (cursor_->GetCurrentRecord(record_.data()) != 0) break;
@@ -183,7 +189,7 @@ class TOperations {
       }
       case 13: {
         const uint16_t arg = ops_.Word();
-        if (cursor_->GetCurrentRecord(record_.data(), true) != 0) break;
+        if (!BeginEdit()) break;
         PutMemo(arg % 2600);
         cursor_->ModifyRecord(record_.data());
         break;
