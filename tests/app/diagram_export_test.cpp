@@ -3,6 +3,9 @@
 // well-formed XML with one element per stone and per text; a file that
 // cannot be written is reported and nothing is left behind.
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QFile>
 #include <QImage>
 #include <QMap>
@@ -269,6 +272,28 @@ class DiagramExportTest : public QObject {
     QCOMPARE(png.width(), form3.Cells().Geometry().squareSize);
     QCOMPARE(png, ScreenBoard(form3, form3.Cells()));
     form3.close();
+  }
+
+  void theDialogFollowsTheFormatAndOffersACaptionOnlyWithAComment() {
+    TDiagramSaveDialog dialog(nullptr, U("白はアタリです。"), "110_A");
+    auto* format = dialog.findChild<QComboBox*>("DiagramFormat");
+    auto* path = dialog.findChild<QLineEdit*>("DiagramPath");
+    auto* caption = dialog.findChild<QCheckBox*>("DiagramCaption");
+    QVERIFY(format != nullptr && path != nullptr && caption != nullptr);
+    QVERIFY(path->text().endsWith("/110_A.png"));
+    QCOMPARE(dialog.Options().format, DiagramFormat::Png);
+    format->setCurrentIndex(1);
+    emit format->activated(1);
+    QCOMPARE(dialog.Options().format, DiagramFormat::Svg);
+    QVERIFY(dialog.Options().path.endsWith("/110_A.svg"));
+    caption->setChecked(true);
+    QVERIFY(dialog.Options().caption);
+
+    TDiagramSaveDialog noComment(nullptr, QString(), "sorabi13");
+    auto* noCaption = noComment.findChild<QCheckBox*>("DiagramCaption");
+    QVERIFY(!noCaption->isEnabled());
+    noCaption->setChecked(true);
+    QVERIFY(!noComment.Options().caption);
   }
 
   void aFileThatCannotBeWrittenIsReportedAndACancelWritesNothing() {
