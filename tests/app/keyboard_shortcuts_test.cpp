@@ -73,6 +73,13 @@ void TakeFirstAnswer(TForm2& form, BoardState& board) {
   form.Label1MouseDown(ParsePoint("D3"), Qt::LeftButton);
   form.Button(5)->click();
 }
+// The contents grid has the focus: its own arrow keys must not win.
+void ShowFigureGridFocused(TForm2& form, BoardState& board) {
+  ShowFigure(form, board);
+  QWidget* grid = form.findChild<QWidget*>("DBGrid1");
+  grid->setFocus();
+  if (QApplication::focusWidget() != grid) qFatal("the contents grid takes no focus");
+}
 void ShowSecondFigure(TForm2& form, BoardState& board) {
   ShowFigure(form, board);
   form.Button(14)->click();
@@ -136,6 +143,8 @@ class KeyboardShortcutsTest : public QObject {
     QTest::newRow("Up 前の図") << int(Qt::Key_Up) << 15 << Setup(ShowSecondFigure);
     QTest::newRow("Up 前の図 on the first") << int(Qt::Key_Up) << 15 << Setup(ShowFigure);
     QTest::newRow("Down 次の図") << int(Qt::Key_Down) << 14 << Setup(ShowFigure);
+    QTest::newRow("Down 次の図 in the grid") << int(Qt::Key_Down) << 14 << Setup(ShowFigureGridFocused);
+    QTest::newRow("Right 1手進む in the grid") << int(Qt::Key_Right) << 5 << Setup(ShowFigureGridFocused);
     QTest::newRow("Home 元に戻す") << int(Qt::Key_Home) << 9 << Setup(TakeFirstAnswer);
     QTest::newRow("PageUp １手順戻す") << int(Qt::Key_PageUp) << 10 << Setup(TakeFirstAnswer);
     QTest::newRow("PageUp １手順戻す at the figure") << int(Qt::Key_PageUp) << 10 << Setup(ShowFigure);
