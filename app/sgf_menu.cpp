@@ -9,6 +9,7 @@
 #include "app/error_guard.h"
 #include "app/small_board_window.h"
 #include "app/status_panels.h"
+#include "app/user_dialogs.h"
 #include "lessons/lesson_author.h"
 #include "lessons/lesson_tables.h"
 #include "lessons/sgf_game.h"
@@ -24,12 +25,16 @@ QString U(const char* text) { return QString::fromUtf8(text); }
 
 constexpr const char* kSgfFilter = "SGF (*.sgf);;すべてのファイル (*)";
 
+// The Qt dialogs. In the scripted mode nothing may block, so the file
+// dialogs answer as a cancel would.
 class TQtSgfDialogs : public SgfMenuDialogs {
  public:
   QString OpenFileName(QWidget* parent) override {
+    if (TUserDialogs::IsScripted()) return QString();
     return QFileDialog::getOpenFileName(parent, U("SGF を読み込む"), QString(), U(kSgfFilter));
   }
   QString SaveFileName(QWidget* parent, const QString& suggested) override {
+    if (TUserDialogs::IsScripted()) return QString();
     return QFileDialog::getSaveFileName(parent, U("SGF を書き出す"), suggested, U(kSgfFilter));
   }
   std::optional<SgfImportKind> AskKind(QWidget* parent) override {

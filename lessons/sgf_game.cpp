@@ -82,7 +82,12 @@ void PlaceSgfGame(BoardRules& rules, const SgfGame& game) {
 }
 
 std::unique_ptr<SgfNode> BoardGameToSgf(const BoardState& board) {
-  if (board.MoveCount <= 0) throw ESgfError("書き出す手が盤にありません。");
+  bool anyStone = false;
+  for (int i = 1; i <= board.MoveCount; ++i) {
+    const int colour = board.MoveList.At(i).colour;
+    anyStone = anyStone || colour == kBlack || colour == kWhite;
+  }
+  if (!anyStone) throw ESgfError("書き出す手が盤にありません。");
   const int lines = board.LineCount;
   auto root = std::make_unique<SgfNode>();
   root->Set("FF", {"4"});
@@ -94,8 +99,10 @@ std::unique_ptr<SgfNode> BoardGameToSgf(const BoardState& board) {
   // Free stones before the first move: AB and AW of the root while black
   // ones come before white ones (the root cannot keep another order).
   bool whiteSeen = false;
+  auto isStone = [](const MoveEntry& entry) { return entry.colour == kBlack || entry.colour == kWhite; };
   for (; i <= board.MoveCount; ++i) {
     const MoveEntry& entry = board.MoveList.At(i);
+    if (!isStone(entry)) continue;
     if (entry.moveNumber != 0 || (entry.colour == kBlack && whiteSeen)) break;
     whiteSeen = whiteSeen || entry.colour == kWhite;
     root->Add(entry.colour == kBlack ? "AB" : "AW", SgfPointText(SgfPointOf(entry.point, lines)));
@@ -103,6 +110,7 @@ std::unique_ptr<SgfNode> BoardGameToSgf(const BoardState& board) {
   int number = 0;
   for (; i <= board.MoveCount; ++i) {
     const MoveEntry& entry = board.MoveList.At(i);
+    if (!isStone(entry)) continue;
     const std::string point = SgfPointText(SgfPointOf(entry.point, lines));
     node = &node->AddChild();
     if (entry.moveNumber == 0) {

@@ -14,7 +14,8 @@
 // AB and AW of the root (as long as that keeps their order), every later
 // free stone as a setup node of its own, numbered moves as B and W nodes
 // (with MN[] where the number is not one more than the move before: the
-// board numbers afresh after a free stone); captures are implied.
+// board numbers afresh after a free stone); captures are implied. Entries
+// that are no stone (texts recorded in the edit layout) are left out.
 #ifndef MOMIRO_LESSONS_SGF_GAME_H_
 #define MOMIRO_LESSONS_SGF_GAME_H_
 

@@ -85,6 +85,14 @@ TEST_F(SgfGameTest, RecordsTheBoardCannotTakeAreRefused) {
   }
   Open(9);
   EXPECT_THROW(BoardGameToSgf(board), ESgfError);
+  // A text recorded in the edit layout is no move.
+  board.MoveCount = 1;
+  board.MoveList.Mutable(1) = MoveEntry{0, kBackgroundMark, 5, 2100};
+  EXPECT_THROW(BoardGameToSgf(board), ESgfError);
+  board.MoveCount = 2;
+  board.MoveList.Mutable(2) = MoveEntry{1, kBlack, 7, 0};
+  const SgfGame game = SgfToGame(*ReadSgf(WriteSgf(*BoardGameToSgf(board))).trees.front());
+  EXPECT_EQ(game.moves, (std::vector<SgfGameMove>{{kBlack, 7, 1}}));
 }
 
 }  // namespace
