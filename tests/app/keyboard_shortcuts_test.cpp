@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
+#include <QLineEdit>
 #include <QMenu>
 #include <QTest>
 #include <functional>
@@ -58,6 +59,7 @@ struct Snapshot {
   int figureIndex = 0;
   int choicePending = 0;
   int moveNumber = 0;
+  std::string edit3;
   bool operator==(const Snapshot&) const = default;
 };
 
@@ -104,6 +106,7 @@ class KeyboardShortcutsTest : public QObject {
     s.figureIndex = form.FigureItemIndex();
     s.choicePending = board.ChoicePending;
     s.moveNumber = board.MoveNumber;
+    s.edit3 = form.Edit3Text();
     return s;
   }
 
@@ -210,6 +213,29 @@ class KeyboardShortcutsTest : public QObject {
     QVERIFY(next->isEnabled());
     form.CuteButton1Click();  // "編集" hides "次の図"
     QVERIFY(!next->isEnabled());
+  }
+
+  void anEditBoxKeepsItsOwnKeys() {
+    testing::LessonKyozai kyozai(KeyLesson());
+    QVERIFY(kyozai.Valid());
+    // The edit layout, a stone played, the number box focused: Left moves
+    // its cursor instead of taking the stone back, a digit is typed.
+    auto typing = [](TForm2& form, BoardState& board) {
+      ShowFigure(form, board);
+      form.CuteButton1Click();
+      auto* edit3 = form.findChild<QLineEdit*>("Edit3");
+      edit3->setText("11");
+      edit3->setFocus();
+      if (QApplication::focusWidget() != edit3) qFatal("Edit3 takes no focus");
+    };
+    const auto [before, after] = Run(typing, [](TForm2&) {
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_Left);
+      QTest::keyClick(QApplication::focusWidget(), Qt::Key_0);
+    });
+    QCOMPARE(after.cells, before.cells);
+    QCOMPARE(after.panel0, before.panel0);
+    QCOMPARE(after.messages, before.messages);
+    QCOMPARE(after.edit3, std::string("101"));
   }
 
   void theMenuAndTheHelpShowTheKeys() {
