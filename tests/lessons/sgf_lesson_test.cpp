@@ -116,6 +116,23 @@ TEST_F(SgfLessonTest, RightAndWrongFollowTheConventionsInOrder) {
   }
 }
 
+TEST_F(SgfLessonTest, CommentsOfNodesWithoutMovesGoToTheRowBefore) {
+  // A root with only game information hands its comment to the setup node
+  // below; a node with only a comment hands it to the row before it; a
+  // figure without stones is one row of point 0.
+  EXPECT_EQ(SgfToLessonRows(*ReadSgf("(;GN[x]C[はじめ];AB[aa]C[図])").trees.front()),
+            (std::vector<SgfLessonRow>{{0, 1, S("aa"), 1, 9999, 1, "はじめ\n図"}}));
+  EXPECT_EQ(SgfToLessonRows(*ReadSgf("(;AB[aa];C[説明];B[bb];C[後で])").trees.front()),
+            (std::vector<SgfLessonRow>{{0, 1, S("aa"), 1, 9999, 1, "説明"}, {1, 1, S("bb"), 2, 1, 0, "後で"}}));
+  EXPECT_EQ(SgfToLessonRows(*ReadSgf("(;C[空の盤];B[aa])").trees.front()),
+            (std::vector<SgfLessonRow>{{0, 0, 0, 1, 9999, 1, "空の盤"}, {1, 1, S("aa"), 2, 1, 0, ""}}));
+  // Texts longer than the field are cut at a character boundary.
+  std::string longComment;
+  for (int i = 0; i < 100; ++i) longComment += "碁";
+  const std::vector<SgfLessonRow> rows = SgfToLessonRows(*ReadSgf("(;AB[aa]C[" + longComment + "])").trees.front());
+  EXPECT_EQ(rows.front().cmt, longComment.substr(0, 83 * 3));
+}
+
 // Two figures (a setup node deep in the tree adds to the position there),
 // nested variations, wrong lines with refutations, marks and comments.
 const char* const kLesson =
