@@ -196,13 +196,25 @@ TEST_F(SgfLessonTest, ImportThenExportGivesAnEquivalentTree) {
 
 TEST_F(SgfLessonTest, RefusedFilesAndNumbersChangeNothing) {
   Import("(;AB[aa])", 1001);
-  std::string wide = "(;AB[jj]";
-  for (int i = 0; i < 21; ++i) wide += "(;B[" + SgfPointText(SgfPoint{i % 19, i / 19}) + "])";
-  wide += ")";
-  std::string deep = "(;AB[jj]";
-  for (int i = 0; i < 10; ++i) deep += "(;B[" + SgfPointText(SgfPoint{i, 0}) + "])(;W[" + SgfPointText(SgfPoint{i, 1}) + "]";
-  for (int i = 0; i < 10; ++i) deep += ")";
-  deep += ")";
+  // Continuations at one node and runs on one path, up to the player's
+  // limits (20; 10 counting the figure) and one beyond.
+  auto wideFile = [](int continuations) {
+    std::string text = "(;AB[jj]";
+    for (int i = 0; i < continuations; ++i) text += "(;B[" + SgfPointText(SgfPoint{i % 19, i / 19}) + "])";
+    return text + ")";
+  };
+  auto deepFile = [](int levels) {
+    std::string text = "(;AB[jj]";
+    for (int i = 0; i < levels; ++i) {
+      text += "(;B[" + SgfPointText(SgfPoint{i, 0}) + "])(;W[" + SgfPointText(SgfPoint{i, 1}) + "]";
+    }
+    for (int i = 0; i < levels; ++i) text += ")";
+    return text + ")";
+  };
+  EXPECT_NO_THROW(SgfToLessonRows(*ReadSgf(wideFile(20)).trees.front()));
+  EXPECT_NO_THROW(SgfToLessonRows(*ReadSgf(deepFile(9)).trees.front()));
+  const std::string wide = wideFile(21);
+  const std::string deep = deepFile(10);
   struct Case {
     std::string text;
     int number;
