@@ -21,10 +21,13 @@
 //
 // Position: in index order the cursor keeps the current key, its record
 // number and its logical position (1-based ordinal among all keys of the
-// index); a move goes to the neighbouring ordinal through the per-page key
-// counts of the index file rather than through a private copy of the leaf
-// page, so that no page outlives a change of the tree. In natural order it
-// keeps the physical record number. The beginning flag means "before the
+// index). It also notes the leaf page and position where that entry was
+// found, with the index file's tree-change count at the time: while the
+// count is unchanged a move to the neighbouring ordinal steps along the leaf
+// chain (one page read per leaf, through the page cache); once any tree
+// changed it descends again through the per-page key counts. No page is
+// held between operations, so none outlives a change of the tree. In
+// natural order it keeps the physical record number. The beginning flag means "before the
 // first record in view", the end flag "after the last"; an empty view has
 // both.
 //
@@ -76,6 +79,7 @@ constexpr uint8_t kLockProtocolOptimistic = 1;
 constexpr size_t kMaxFilters = 64;       // filters per cursor
 
 class TDataCursor;
+class TIndexTree;
 
 // Asked while the session has no password equal to the table's: returns true
 // after offering one (for example with TDataSession::AddPassword) to be
@@ -379,6 +383,13 @@ class TDataCursor {
   bool InView(int32_t recordNo) const;
   // Index order: the entry at 1-based ordinal `ordinal` becomes current.
   void PositionAtOrdinal(int64_t ordinal);
+  // The leaf page and position of the entry at 1-based ordinal `ordinal`:
+  // a step along the leaves from the noted entry when the ordinal is its
+  // neighbour and no tree changed since, else a descent. False when the
+  // ordinal lies outside the index.
+  bool LocateOrdinal(TIndexTree& tree, int64_t ordinal, int32_t& page, int& position);
+  // Notes where the entry at `ordinal` of the current index sits.
+  void NoteWalk(int32_t page, int position, int64_t ordinal);
   // The first (last) ordinal in view at or after (before) `ordinal`; 0 when
   // none.
   int64_t ForwardInView(int64_t ordinal);
@@ -487,6 +498,14 @@ class TDataCursor {
   int32_t currentRecNo_ = 0;           // physical record number of the current record
   int64_t logicalPos_ = 0;             // index order: 1-based ordinal; natural: rank
   bool hasCurrent_ = false;            // the position names a record
+  // Leaf walk: the entry at walkOrdinal_ of index walkSlot_ sits at
+  // walkPage_/walkPosition_ while the index file's TreeChangeCount equals
+  // walkChanges_ (walkSlot_ -1: nothing noted).
+  int walkSlot_ = -1;
+  int32_t walkPage_ = 0;
+  int walkPosition_ = 0;
+  int64_t walkOrdinal_ = 0;
+  uint64_t walkChanges_ = 0;
   bool bof_ = false;                   // before the first record in view
   bool eof_ = false;                   // after the last record in view
 

@@ -81,11 +81,39 @@ bool TDataCursor::InView(int32_t recordNo) const {
   return recordNo > 0 && static_cast<uint32_t>(recordNo) <= view_.Size() && view_.Test(static_cast<uint32_t>(recordNo));
 }
 
+void TDataCursor::NoteWalk(int32_t page, int position, int64_t ordinal) {
+  walkSlot_ = IndexSlot();
+  walkPage_ = page;
+  walkPosition_ = position;
+  walkOrdinal_ = ordinal;
+  walkChanges_ = table_->IndexFile().TreeChangeCount();
+}
+
+bool TDataCursor::LocateOrdinal(TIndexTree& tree, int64_t ordinal, int32_t& page, int& position) {
+  if (walkSlot_ == IndexSlot() && walkOrdinal_ > 0 && walkChanges_ == table_->IndexFile().TreeChangeCount()) {
+    page = walkPage_;
+    position = walkPosition_;
+    if (ordinal == walkOrdinal_) return true;
+    if ((ordinal == walkOrdinal_ + 1 || ordinal == walkOrdinal_ - 1) &&
+        tree.StepAlongLeaves(page, position, ordinal > walkOrdinal_)) {
+      NoteWalk(page, position, ordinal);
+      return true;
+    }
+  }
+  const TIndexPath path = tree.PathOfOrdinal(ordinal - 1);
+  if (path.Depth == 0) return false;
+  page = path.Leaf().Page;
+  position = path.Leaf().Position;
+  NoteWalk(page, position, ordinal);
+  return true;
+}
+
 void TDataCursor::PositionAtOrdinal(int64_t ordinal) {
   TIndexTree tree(table_->IndexFile(), IndexSlot());
-  const TIndexPath path = tree.PathOfOrdinal(ordinal - 1);
-  if (path.Depth == 0) table_->IndexFile().RaiseCorrupt();
-  tree.EntryAt(path, currentKey_, currentRecNo_);
+  int32_t page = 0;
+  int position = 0;
+  if (!LocateOrdinal(tree, ordinal, page, position)) table_->IndexFile().RaiseCorrupt();
+  tree.LeafEntry(page, position, currentKey_, currentRecNo_);
   logicalPos_ = ordinal;
   hasCurrent_ = true;
 }
@@ -95,11 +123,12 @@ int64_t TDataCursor::ForwardInView(int64_t ordinal) {
   ordinal = std::max(ordinal, RangeStart());
   if (!filterActive_) return ordinal <= end ? ordinal : 0;
   TIndexTree tree(table_->IndexFile(), IndexSlot());
-  std::vector<uint8_t> key;
-  int32_t recordNo = 0;
+  int32_t page = 0;
+  int position = 0;
   for (; ordinal <= end; ++ordinal) {
-    tree.EntryAt(tree.PathOfOrdinal(ordinal - 1), key, recordNo);
-    if (InView(recordNo)) return ordinal;
+    // Ordinals up to the range end lie inside the index.
+    if (!LocateOrdinal(tree, ordinal, page, position)) table_->IndexFile().RaiseCorrupt();
+    if (InView(tree.LeafRecordNo(page, position))) return ordinal;
   }
   return 0;
 }
@@ -109,11 +138,11 @@ int64_t TDataCursor::BackwardInView(int64_t ordinal) {
   ordinal = std::min(ordinal, RangeEnd());
   if (!filterActive_) return ordinal >= start && ordinal >= 1 ? ordinal : 0;
   TIndexTree tree(table_->IndexFile(), IndexSlot());
-  std::vector<uint8_t> key;
-  int32_t recordNo = 0;
+  int32_t page = 0;
+  int position = 0;
   for (; ordinal >= start && ordinal >= 1; --ordinal) {
-    tree.EntryAt(tree.PathOfOrdinal(ordinal - 1), key, recordNo);
-    if (InView(recordNo)) return ordinal;
+    if (!LocateOrdinal(tree, ordinal, page, position)) table_->IndexFile().RaiseCorrupt();
+    if (InView(tree.LeafRecordNo(page, position))) return ordinal;
   }
   return 0;
 }
@@ -217,7 +246,13 @@ void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) const {
 
 void TDataCursor::SeekKey(const uint8_t* key, int length) {
   TIndexTree tree(table_->IndexFile(), IndexSlot());
-  const int64_t ordinal = ForwardInView(tree.Ordinal(tree.Descend(key, length)) + 1);
+  const TIndexPath path = tree.Descend(key, length);
+  const int64_t found = tree.Ordinal(path) + 1;
+  // The descent found the entry's leaf already: later steps start there.
+  if (path.Depth > 0 && path.Leaf().Position < tree.LeafEntryCount(path.Leaf().Page)) {
+    NoteWalk(path.Leaf().Page, path.Leaf().Position, found);
+  }
+  const int64_t ordinal = ForwardInView(found);
   if (ordinal == 0) {
     if (GoLast()) eof_ = true;
     return;

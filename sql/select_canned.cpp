@@ -37,6 +37,36 @@ TExpTokenPtr MakeAnd(TExpTokenPtr left, TExpTokenPtr right) {
   return node;
 }
 
+// Field types whose index keys are equal exactly when the values are.
+bool ExactKeyType(uint8_t type) {
+  switch (type) {
+    case kFieldTypeSmallInt:
+    case kFieldTypeInteger:
+    case kFieldTypeWord:
+    case kFieldTypeCardinal:
+    case kFieldTypeLargeInt:
+    case kFieldTypeDate:
+    case kFieldTypeTime:
+      return true;
+    default:
+      return false;
+  }
+}
+
+// The slot of a unique index of `cursor`'s table made of field fieldNo
+// alone, or -1.
+int UniqueIndexOn(TDataCursor& cursor, uint16_t fieldNo) {
+  TIndexFile& index = cursor.Table()->IndexFile();
+  auto single = [fieldNo](const TIndexDefinition& d) {
+    return d.Unique != 0 && d.IndexFieldCount == 1 && d.FieldNumbers[0] == fieldNo;
+  };
+  if (index.PrimaryDefined() && !index.NoPrimaryKey() && single(index.Definition(kPrimarySlot))) return kPrimarySlot;
+  for (int slot = 1; slot <= index.Header().SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
+    if (single(index.Definition(slot))) return slot;
+  }
+  return -1;
+}
+
 double Seconds(std::chrono::steady_clock::time_point start) {
   const auto ms =
       std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
@@ -267,6 +297,8 @@ class TWalker {
     TDataCursor& cursor = *source.Cursor;
     TFilter* probe = nullptr;
     bool possible = true;
+    bool matched = false;
+    bool probedByKey = false;
     if (!conditions_[level].empty()) {
       TExpTokenPtr tree;
       for (const TExpToken* condition : conditions_[level]) {
@@ -274,14 +306,14 @@ class TWalker {
         if (!Substitute(*condition, &source, piece)) possible = false;
         tree = tree ? MakeAnd(std::move(tree), std::move(piece)) : std::move(piece);
       }
-      if (possible) {
+      if (possible) probedByKey = ProbeByKey(level, source, *tree, matched);
+      if (possible && !probedByKey) {
         probe = cursor.AddFilter(std::move(tree));
         cursor.ActivateFilter(probe);
       }
     }
-    bool matched = false;
     try {
-      if (possible) {
+      if (possible && !probedByKey) {
         cursor.SetToBegin();
         while (!stop_ && cursor.GetNextRecord(source.Record.data()) == 0) {
           if (level == 0) CountDriving();
@@ -305,6 +337,47 @@ class TWalker {
       }
       source.NullRow = false;
     }
+  }
+
+  // A link condition that is one equality of a column of `source` with a
+  // value, on a unique one-field index of exact keys, is answered by one key
+  // search in that index instead of a filter over the table (whose view
+  // would be built and dropped for every row of the tables before it): the
+  // key found equal is exactly the one record the filter would pass, and the
+  // cursor's WHERE filters still narrow what Find sees. Returns false,
+  // having done nothing, for any other condition.
+  bool ProbeByKey(size_t level, TSourceRun& source, const TExpToken& condition, bool& matched) {
+    if (condition.NodeKind != kNodeBinary || condition.OpCode != kOpEqual || !condition.Left || !condition.Right) {
+      return false;
+    }
+    const TExpToken* column = condition.Left;
+    const TExpToken* value = condition.Right;
+    if (column->NodeKind != kNodeColumn) std::swap(column, value);
+    if (column->NodeKind != kNodeColumn || SourceOf(*column) != &source || value->NodeKind != kNodeConstant ||
+        value->IsNull) {
+      return false;
+    }
+    TDataCursor& cursor = *source.Cursor;
+    const TFieldDescriptor& field = cursor.Field(column->FieldNo);
+    if (!ExactKeyType(field.FieldType) || value->DataType != field.FieldType) return false;
+    const int slot = UniqueIndexOn(cursor, field.FieldNo);
+    if (slot < 0) return false;
+    probe_.resize(cursor.RecordSize());
+    cursor.InitRecord(probe_.data());
+    if (!StoreTokenValue(probe_.data(), field, *value, cursor.Table()->DataFile().Locale())) return false;
+    if (cursor.IndexNo() != slot) {
+      cursor.SetIndexName(slot == kPrimarySlot ? std::string() : cursor.Table()->IndexFile().Definition(slot).IndexName);
+    }
+    if (cursor.Find(probe_.data(), false, source.Record.data(), 1, 0, false)) {
+      if (level == 0) CountDriving();
+      if (KeptHold(source)) {
+        matched = true;
+        Level(level + 1);
+      }
+    }
+    // As after a filtered walk to its end.
+    std::fill(source.Record.begin(), source.Record.end(), uint8_t{0});
+    return true;
   }
 
   void Produce() {
@@ -385,6 +458,7 @@ class TWalker {
   std::vector<size_t> order_;
   std::vector<std::vector<TExpToken*>> conditions_;
   std::vector<uint8_t> record_;
+  std::vector<uint8_t> probe_;  // the key record of ProbeByKey
   int32_t limit_ = -1;
   int32_t produced_ = 0;
   bool buffered_ = false;

@@ -1,6 +1,7 @@
 // TIndexFile: open, create, close, header and counters.
 #include "storage/index_file.h"
 
+#include <atomic>
 #include <cstring>
 
 #include "engine/errors.h"
@@ -35,7 +36,13 @@ void TIndexFile::SetTableFields(std::vector<TFieldDescriptor> fields, TableLocal
   for (auto& c : comparers_) c.reset();
 }
 
+void TIndexFile::NoteTreeChange() {
+  static std::atomic<uint64_t> sequence{0};
+  treeChanges_ = sequence.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 void TIndexFile::ResetCaches() {
+  NoteTreeChange();
   for (auto& cache : caches_) {
     if (!cache) cache = std::make_unique<TIndexPageCache>(pageStack_);
     cache->DropAll();
@@ -96,11 +103,13 @@ void TIndexFile::Close() {
   for (auto& cache : caches_) {
     if (cache) cache->DropAll();
   }
+  NoteTreeChange();
   headerModified_ = false;
   TFileHandler::Close();
 }
 
 bool TIndexFile::RereadHeader() {
+  NoteTreeChange();
   TIndexHeader fresh;
   ReadHeaderBytes(fresh);
   // Temporary definitions are this file object's own: keep them after the
@@ -163,6 +172,7 @@ void TIndexFile::WriteHeader(bool force) {
 }
 
 void TIndexFile::Empty() {
+  NoteTreeChange();
   {
     TFileAccess access(*this);
     if (Seek(kSeekFromBeginning, static_cast<int64_t>(kIndexHeaderSize)) < 0) Raise(RUDIRA_WRITEERR);

@@ -163,6 +163,17 @@ class TIndexFile : public TFileHandler {
   TPageFormat PageFormat(int slot) const;
   const TKeyComparer& Comparer(int slot);
   const TIndexPageCache& Cache(int slot) const { return *caches_[slot]; }
+  // Counts every change that can move an entry of any index to another
+  // page or position: tree inserts and deletes, page allocation and
+  // freeing, root changes, dropped caches, definition changes, headers read
+  // again. Each change takes the next value of one process-wide sequence,
+  // so equal counts mean the same file object unchanged: a leaf page and
+  // position noted in between still hold the same entry, and a cursor may
+  // walk along the leaf chain from there instead of descending again. In
+  // memory only.
+  uint64_t TreeChangeCount() const { return treeChanges_; }
+  void NoteTreeChange();
+
   // The companion temporary file's name; empty when none is open.
   std::string TemporaryFileName() const;
 
@@ -196,7 +207,10 @@ class TIndexFile : public TFileHandler {
   // Writes the modified pages of the permanent or of the temporary file.
   void WritePagesOf(bool temporary);
   void ResetCaches();
-  void InvalidateComparer(int slot) { comparers_[slot].reset(); }
+  void InvalidateComparer(int slot) {
+    comparers_[slot].reset();
+    NoteTreeChange();
+  }
   void MoveSlot(int from, int to);
 
   TIndexHeader header_;                       // as held in memory, temporary definitions included
@@ -211,6 +225,7 @@ class TIndexFile : public TFileHandler {
   std::array<std::optional<TKeyComparer>, kIndexSlotCount> comparers_;     // built on demand
   std::unique_ptr<TFileHandler> temporaryFile_;  // companion file of temporary indexes
   int32_t temporaryNextPage_ = 1;             // page counter of the companion file
+  uint64_t treeChanges_ = 0;                  // TreeChangeCount()
 };
 
 // Holds a pin on a page for a scope.

@@ -42,6 +42,7 @@ void TIndexFile::EnsureTemporaryFile() {
 
 void TIndexFile::CloseTemporaryFile() {
   if (!temporaryFile_) return;
+  NoteTreeChange();
   for (int slot = 0; slot < kIndexSlotCount; ++slot) {
     if (IsTemporarySlot(slot) && caches_[slot]) caches_[slot]->DropAll();
   }
@@ -122,6 +123,7 @@ TPage* TIndexFile::GetPage(int slot, int32_t pageNo) {
 }
 
 void TIndexFile::SetRootPage(int slot, int32_t pageNo) {
+  NoteTreeChange();
   header_.Definitions[slot].RootPage = pageNo;
   if (!IsTemporarySlot(slot)) headerModified_ = true;
 }
@@ -132,6 +134,7 @@ TPage* TIndexFile::GetRootPage(int slot) {
 }
 
 TPage* TIndexFile::AllocatePage(int slot) {
+  NoteTreeChange();
   TIndexDefinition& d = header_.Definitions[slot];
   const bool temporary = IsTemporarySlot(slot);
   TPage* page;
@@ -156,6 +159,7 @@ TPage* TIndexFile::AllocatePage(int slot) {
 }
 
 void TIndexFile::FreePage(TPage* page) {
+  NoteTreeChange();
   TIndexDefinition& d = header_.Definitions[page->Slot()];
   page->Clear();
   page->SetRightSibling(d.FreePageHead);
@@ -208,6 +212,7 @@ void TIndexFile::WritePages() {
 }
 
 void TIndexFile::DropPages() {
+  NoteTreeChange();
   for (auto& cache : caches_) {
     if (!cache) continue;
     cache->DropAll();

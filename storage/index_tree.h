@@ -80,6 +80,22 @@ class TIndexTree {
   // REQUIRES: the path points at an entry.
   void EntryAt(const TIndexPath& path, std::vector<uint8_t>& key, int32_t& recordNo);
 
+  // --- walking along the leaves ---
+  // A walk keeps a leaf page and position and moves with the sibling links,
+  // reading one page per leaf instead of one descent per entry. The caller
+  // must know the tree unchanged since the position was taken
+  // (TIndexFile::TreeChangeCount).
+  // Moves (page, position) to the following (forward) or preceding entry.
+  // False, leaving both as they were, at either end of the index or when
+  // the page is no leaf holding `position` (the caller then descends).
+  bool StepAlongLeaves(int32_t& page, int& position, bool forward);
+  // The key and record number at a leaf position; 8965 when the page holds
+  // no such entry.
+  void LeafEntry(int32_t page, int position, std::vector<uint8_t>& key, int32_t& recordNo);
+  int32_t LeafRecordNo(int32_t page, int position);
+  // Entries on a page.
+  int LeafEntryCount(int32_t page) { return Page(page)->EntryCount(); }
+
   // --- changes ---
   // Inserts (key, recordNo). False, changing nothing, when an entry with an
   // equal key exists already.

@@ -5,6 +5,7 @@
 namespace rudira {
 
 bool TIndexTree::Delete(const uint8_t* key) {
+  file_.NoteTreeChange();
   if (RootPage() == 0) return false;
   const TIndexPath path = Descend(key, keySize_);
   const int level = path.Depth - 1;

@@ -33,6 +33,7 @@ void TIndexTree::AdjustCounts(const TIndexPath& path, int level, int delta) {
 }
 
 bool TIndexTree::Insert(const uint8_t* key, int32_t recordNo) {
+  file_.NoteTreeChange();
   if (RootPage() == 0) {
     TPage* root = file_.AllocatePage(slot_);
     root->SetPageType(kPageRootLeaf);

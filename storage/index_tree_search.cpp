@@ -174,6 +174,36 @@ TIndexPath TIndexTree::PathOfOrdinal(int64_t ordinal) {
   }
 }
 
+bool TIndexTree::StepAlongLeaves(int32_t& page, int& position, bool forward) {
+  TPage* leaf = Page(page);
+  if (!leaf->IsLeaf() || position < 0 || position >= leaf->EntryCount()) return false;
+  if (forward ? position + 1 < leaf->EntryCount() : position > 0) {
+    position += forward ? 1 : -1;
+    return true;
+  }
+  const int32_t next = forward ? leaf->RightSibling() : leaf->LeftSibling();
+  if (next == 0) return false;
+  TPage* neighbour = Page(next);
+  // A sibling that is no leaf with entries contradicts the tree.
+  if (!neighbour->IsLeaf() || neighbour->EntryCount() == 0) file_.RaiseCorrupt();
+  page = next;
+  position = forward ? 0 : neighbour->EntryCount() - 1;
+  return true;
+}
+
+void TIndexTree::LeafEntry(int32_t page, int position, std::vector<uint8_t>& key, int32_t& recordNo) {
+  TPage* leaf = Page(page);
+  if (!leaf->IsLeaf() || position < 0 || position >= leaf->EntryCount()) file_.RaiseCorrupt();
+  key.assign(leaf->Key(position), leaf->Key(position) + keySize_);
+  recordNo = leaf->Value(position);
+}
+
+int32_t TIndexTree::LeafRecordNo(int32_t page, int position) {
+  TPage* leaf = Page(page);
+  if (!leaf->IsLeaf() || position < 0 || position >= leaf->EntryCount()) file_.RaiseCorrupt();
+  return leaf->Value(position);
+}
+
 void TIndexTree::EntryAt(const TIndexPath& path, std::vector<uint8_t>& key, int32_t& recordNo) {
   TPage* leaf = Page(path.Leaf().Page);
   const int pos = path.Leaf().Position;
