@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QThread>
 
+#include "app/diagram_save_dialog.h"
 #include "app/status_panels.h"
 #include "app/termination.h"
 #include "app/user_dialogs.h"
@@ -174,6 +175,20 @@ bool TActionRunner::RunLine(const QString& rawLine) {
   } else if (verb == "shot" && words.size() == 2) {
     QWidget* window = ActiveWindow();
     if (!window->grab().save(words[1], "PNG")) return Fail("cannot write " + words[1]);
+  } else if (verb == "diagram" && words.size() >= 2) {
+    DiagramSaveOptions options{words[1], FormatOfFileName(words[1]), 1, false};
+    for (int i = 2; i < words.size(); ++i) {
+      if (words[i] == "svg") {
+        options.format = DiagramFormat::Svg;
+      } else if (words[i] == "caption") {
+        options.caption = true;
+      } else if (words[i] == "scale" && i + 1 < words.size()) {
+        options.scale = words[++i].toInt();
+      } else {
+        return Fail("diagram FILE [svg] [scale S] [caption]");
+      }
+    }
+    TDiagramSaveDialog::QueueAnswer(options);
   } else if (verb == "wait" && words.size() == 2) {
     Pump(words[1].toInt());
   } else {

@@ -8,6 +8,8 @@
 //   type Edit3 TEXT        an edit box's text
 //   answer yes|no|ok       the answer to the next message box
 //   shot FILE              the active window rendered to a PNG
+//   diagram FILE [svg] [scale S] [caption]
+//                          the answer of the next "図を保存…" dialog
 //   wait MS                let the event loop run for MS milliseconds
 // A NAME may be qualified by its window's class name ("TForm3.Label5");
 // unqualified names are looked up in the active window. Message boxes never

@@ -11,8 +11,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
+#include <deque>
 
 #include "app/diagram_painter.h"
+#include "app/user_dialogs.h"
 
 namespace momiro {
 namespace {
@@ -22,6 +24,11 @@ QString U(const char* text) { return QString::fromUtf8(text); }
 TDiagramSaveDialog::ScriptedAnswer& Scripted() {
   static TDiagramSaveDialog::ScriptedAnswer answer;
   return answer;
+}
+
+std::deque<DiagramSaveOptions>& Queued() {
+  static std::deque<DiagramSaveOptions> answers;
+  return answers;
 }
 
 QString Extension(DiagramFormat format) { return format == DiagramFormat::Svg ? ".svg" : ".png"; }
@@ -103,12 +110,20 @@ void TDiagramSaveDialog::FormatChosen() {
 
 std::optional<DiagramSaveOptions> TDiagramSaveDialog::Ask(QWidget* parent, const QString& comment,
                                                           const QString& suggestedName) {
+  if (!Queued().empty()) {
+    const DiagramSaveOptions options = Queued().front();
+    Queued().pop_front();
+    return options;
+  }
   if (Scripted()) return Scripted()(comment, suggestedName);
+  if (TUserDialogs::IsScripted()) return std::nullopt;
   TDiagramSaveDialog dialog(parent, comment, suggestedName);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   return dialog.Options();
 }
 
 void TDiagramSaveDialog::SetScripted(ScriptedAnswer answer) { Scripted() = std::move(answer); }
+
+void TDiagramSaveDialog::QueueAnswer(const DiagramSaveOptions& options) { Queued().push_back(options); }
 
 }  // namespace momiro

@@ -3,8 +3,10 @@
 // whether the current comment goes under the board as a caption.
 //
 // Ask shows it modally and returns the choice, or nothing when cancelled.
-// In the scripted mode (tests, --actions runs) nothing is shown: the
-// scripted answer function decides, so that no run without a user blocks.
+// Without a user nothing is shown: a queued answer (the --actions verb
+// "diagram") is taken first, else a scripted answer function (the UI tests)
+// decides, else, while the message boxes are scripted, the save counts as
+// cancelled, so that no run without a user blocks.
 #ifndef MOMIRO_APP_DIAGRAM_SAVE_DIALOG_H_
 #define MOMIRO_APP_DIAGRAM_SAVE_DIALOG_H_
 
@@ -40,6 +42,8 @@ class TDiagramSaveDialog : public QDialog {
   // empty function leaves the scripted mode.
   using ScriptedAnswer = std::function<std::optional<DiagramSaveOptions>(const QString&, const QString&)>;
   static void SetScripted(ScriptedAnswer answer);
+  // The answer of the next Ask, before any other.
+  static void QueueAnswer(const DiagramSaveOptions& options);
 
  private:
   void Browse();

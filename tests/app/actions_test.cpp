@@ -1,6 +1,7 @@
 // momiro --actions runs the real program from a script and prints what the
 // user would see.
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -90,6 +91,31 @@ class ActionsTest : public QObject {
                              "status0: 黒 168 目、白 0 目です。\n"
                              "status0: \n"
                              "status0: 黒 0 目、白 169 目です。\n"));
+  }
+
+  void aDiagramIsSavedFromTheMenuWithAQueuedAnswerAndNothingBlocks() {
+    QTemporaryDir out;
+    const QString png = out.filePath("figure.png");
+    const QString svg = out.filePath("figure.svg");
+    const Run run = RunActions(QString::fromUtf8(
+                                   "grid DBGrid1 0\n"
+                                   "diagram %1\n"
+                                   "menu 操作/図を保存…\n"
+                                   "diagram %2 scale 2 caption\n"
+                                   "menu 操作/図を保存…\n"
+                                   "menu 操作/図を保存…\n"  // no answer queued: cancelled
+                                   "menu 操作/1手進む\n")
+                                   .arg(png, svg));
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY(run.output.contains(QString::fromUtf8("status0: 図を保存しました。\n")));
+    QVERIFY2(run.output.endsWith(QString::fromUtf8("status0: 緑丸か赤丸の一つをクリックしてください。\n")),
+             qPrintable(run.output));
+    QImage image;
+    QVERIFY(image.load(png, "PNG"));
+    QCOMPARE(image.size(), QSize(536, 536));
+    QFile file(svg);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QVERIFY(file.readAll().contains("width=\"1072\""));
   }
 
   void unknownComponentEndsTheRunWithStatusOne() {
