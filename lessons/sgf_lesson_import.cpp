@@ -95,6 +95,7 @@ class RowBuilder {
   struct Continuations {
     std::vector<const SgfNode*> moves;
     std::vector<const SgfNode*> setups;
+    std::vector<const SgfNode*> order;  // moves and setups in file order
     std::string comment;  // of nodes with neither move nor setup on the way
   };
 
@@ -104,8 +105,10 @@ class RowBuilder {
     for (const auto& child : node.Children()) {
       if (IsMoveNode(*child)) {
         out.moves.push_back(child.get());
+        out.order.push_back(child.get());
       } else if (IsSetupNode(*child)) {
         out.setups.push_back(child.get());
+        out.order.push_back(child.get());
       } else {
         JoinComment(out.comment, child->Value("C"));
         Collect(*child, out);
@@ -214,8 +217,14 @@ class RowBuilder {
     const int branch = nextBranch_++;
     rows.back().bfr = branch;
 
-    Follow(next.moves, branch, 0, board, 1);
-    for (const SgfNode* setup : next.setups) Figure(*setup, board, "");
+    // Setup nodes met below this figure become figures of their own after
+    // its sequences, in the order they were met.
+    std::vector<Pending> pending;
+    std::vector<Pending>* outer = pending_;
+    pending_ = &pending;
+    Follow(next, branch, 0, board, 1);
+    pending_ = outer;
+    for (const Pending& later : pending) Figure(*later.node, later.board, "");
   }
 
   void AddMarks(const SgfNode& node, const SgfBoard& board) {
@@ -253,19 +262,27 @@ class RowBuilder {
     }
   }
 
-  // The continuations of a branch row: one run each.
-  void Follow(const std::vector<const SgfNode*>& moves, int branch, int tes, const SgfBoard& board, int depth) {
+  // What goes on from a branch row: a run for each move; setup nodes wait
+  // for the figure being built to end.
+  void Follow(const Continuations& next, int branch, int tes, const SgfBoard& board, int depth) {
+    const std::vector<const SgfNode*>& moves = next.moves;
     if (moves.size() > static_cast<size_t>(kChoiceCapacity)) {
       const SgfNode& extra = *moves[kChoiceCapacity];
       throw ESgfError("一つの局面からの変化は " + std::to_string(kChoiceCapacity) + " までです。", extra.line,
                       extra.column);
     }
-    for (size_t i = 0; i < moves.size(); ++i) {
-      if (depth + 1 > kMaxPathDepth) {
-        throw ESgfError("変化の入れ子が " + std::to_string(kMaxPathDepth) + " 段を超えます。", moves[i]->line,
-                        moves[i]->column);
+    size_t i = 0;
+    for (const SgfNode* node : next.order) {
+      if (IsSetupNode(*node)) {
+        pending_->push_back(Pending{node, board});
+        continue;
       }
-      Run(*moves[i], branch, tes, board, !IsCorrect(moves, i), depth + 1);
+      if (depth + 1 > kMaxPathDepth) {
+        throw ESgfError("変化の入れ子が " + std::to_string(kMaxPathDepth) + " 段を超えます。", node->line,
+                        node->column);
+      }
+      Run(*node, branch, tes, board, !IsCorrect(moves, i), depth + 1);
+      ++i;
     }
   }
 
@@ -287,20 +304,27 @@ class RowBuilder {
       row.cmt = CutToWidth(comment, kCommentFieldWidth);
       rows.push_back(row);
       firstRow = false;
-      if (next.moves.size() == 1 && next.setups.empty()) {
+      if (next.moves.size() == 1) {
+        for (const SgfNode* setup : next.setups) pending_->push_back(Pending{setup, board});
         node = next.moves.front();
         continue;
       }
       const int branch = nextBranch_++;
       rows.back().bfr = branch;
-      Follow(next.moves, branch, tes, board, depth);
-      for (const SgfNode* setup : next.setups) Figure(*setup, board, "");
+      Follow(next, branch, tes, board, depth);
       return;
     }
   }
 
+  // A setup node waiting for its figure, with the position there.
+  struct Pending {
+    const SgfNode* node;
+    SgfBoard board;
+  };
+
   int letters_ = 0;
   int nextBranch_ = 1;
+  std::vector<Pending>* pending_ = nullptr;  // of the figure being built
 };
 
 }  // namespace

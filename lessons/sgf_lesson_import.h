@@ -3,7 +3,11 @@
 //
 // How the tree becomes rows:
 // - The root and every setup node (AB, AW or AE without a move) start a
-//   basic figure, lettered 図Ａ, 図Ｂ, ... in file order. Its rows are the
+//   basic figure, lettered 図Ａ, 図Ｂ, ... in the order they are stored: a
+//   setup node's figure follows the sequences of the figure it was met
+//   under (so that an exported lesson, whose later figures all hang from
+//   the root, comes back in the same order), and a move that has one move
+//   and setup nodes below it goes on in the same run. Its rows are the
 //   whole position there (a setup node deep in the tree adds to what the
 //   moves before it left), one stone row per stone: stones kept from
 //   before in point order, then the node's AB and AW points in file order.
