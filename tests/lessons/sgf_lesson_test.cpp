@@ -153,6 +153,18 @@ TEST_F(SgfLessonTest, ExportThenImportGivesTheSameRows) {
   EXPECT_EQ(tree->Value("GN"), "二つの図");
   Import(WriteSgf(*tree), 1002, "二つの図");
   EXPECT_EQ(ReadLessonRows(figures, 1002), imported);
+
+  // A setup node beside a move in the middle of a line, and one beside the
+  // first moves.
+  int number = 1003;
+  for (const char* text : {"(;AB[dd](;B[qf];W[nc](;B[pf])(;AB[qc];W[qd]))(;B[cc]))",
+                           "(;AW[dd](;AB[ee];B[ff])(;B[cc]BM[1])(;B[gg];W[hh]))"}) {
+    Import(text, number, "t");
+    const std::vector<SgfLessonRow> rows = ReadLessonRows(figures, number);
+    Import(WriteSgf(*ExportSgfLesson(scratch, figures, number)), number + 1, "t");
+    EXPECT_EQ(ReadLessonRows(figures, number + 1), rows) << text;
+    number += 2;
+  }
 }
 
 // A canonical text of a tree: per node its move, setup points as sets,
