@@ -1,11 +1,13 @@
 #include "tools/rudira_sql/table_verify.h"
 
+#include <algorithm>
 #include <cstring>
 #include <exception>
 #include <memory>
 
 #include "engine/data_cursor.h"
 #include "storage/index_header.h"
+#include "storage/index_key.h"
 #include "storage/index_tree.h"
 #include "storage/record.h"
 #include "tools/rudira_sql/shell_database.h"
@@ -71,18 +73,71 @@ int64_t CheckRecords(TDataFile& data, TFindings& findings) {
   return active;
 }
 
-void CheckIndex(TIndexFile& indexes, int slot, const std::string& name, int64_t active,
-                bool oneEntryPerRecord, TFindings& findings) {
+// At most this many findings are written per index; the rest are counted.
+constexpr int kFindingsPerIndex = 10;
+
+// What an index must hold: one entry per record in use (primary and
+// secondary indexes) or per record slot ("Sys Deleted"), each carrying the
+// key built from that record.
+enum class TIndexContents { RecordsInUse, EverySlot, Words };
+
+// Walks one index tree: its structure (TIndexTree::Check), then each entry
+// against the data file: a record number inside the slots, a record in use
+// where the index holds only those, no record twice, the key the record's
+// values give; and afterwards every record that has no entry.
+void CheckIndex(TDataFile& data, TIndexFile& indexes, int slot, const std::string& name,
+                TIndexContents contents, TFindings& findings) {
+  const std::string label = "index " + name + ": ";
+  int reported = 0;
+  int64_t problems = 0;
+  const auto problem = [&](const std::string& line) {
+    ++problems;
+    if (++reported <= kFindingsPerIndex) findings.Problem(label + line);
+  };
   try {
-    const int64_t entries = TIndexTree(indexes, slot).Check();
-    if (oneEntryPerRecord && entries != active) {
-      findings.Problem("index " + name + ": " + std::to_string(entries) + " entries for " +
-                       std::to_string(active) + " records");
-    } else {
-      findings.Note("index " + name + ": " + std::to_string(entries) + " entries, tree OK");
+    TIndexTree tree(indexes, slot);
+    const int64_t entries = tree.Check();
+    if (contents == TIndexContents::Words) {
+      findings.Note(label + std::to_string(entries) + " entries, tree OK");
+      return;
     }
+    const TIndexDefinition& definition = indexes.Definition(slot);
+    const int32_t slots = data.RecordSlotCount();
+    std::vector<bool> seen(static_cast<size_t>(slots) + 1, false);
+    std::vector<uint8_t> key(static_cast<size_t>(std::max<int16_t>(definition.KeySize, 1)));
+    tree.ForEach([&](const uint8_t* entryKey, int32_t recordNo) {
+      const std::string record = "record " + std::to_string(recordNo);
+      if (recordNo < 1 || recordNo > slots)
+        return problem("an entry names " + record + ", no slot");
+      if (seen[static_cast<size_t>(recordNo)]) return problem(record + " has a second entry");
+      seen[static_cast<size_t>(recordNo)] = true;
+      const uint8_t* bytes = data.GetRecord(recordNo)->Data();
+      if (contents == TIndexContents::RecordsInUse && bytes[0] != 0) {
+        return problem("an entry names the deleted " + record);
+      }
+      if (contents == TIndexContents::EverySlot) {
+        BuildSysDeletedKey(bytes, key.data());
+      } else {
+        BuildIndexKey(definition, data.Fields(), bytes, data.Locale(), key.data());
+      }
+      if (std::memcmp(key.data(), entryKey, key.size()) != 0) {
+        problem("the entry of " + record + " does not hold its values");
+      }
+    });
+    for (int32_t n = 1; n <= slots; ++n) {
+      if (seen[static_cast<size_t>(n)]) continue;
+      if (contents == TIndexContents::EverySlot || data.GetRecord(n)->Data()[0] == 0) {
+        problem("record " + std::to_string(n) + " has no entry");
+      }
+    }
+    if (problems > kFindingsPerIndex) {
+      findings.Problems += static_cast<int>(problems - kFindingsPerIndex);
+      findings.Note(label + std::to_string(problems - kFindingsPerIndex) + " more problems");
+    }
+    if (problems == 0)
+      findings.Note(label + std::to_string(entries) + " entries, each matching its record");
   } catch (const std::exception& error) {
-    findings.Problem("index " + name + ": " + error.what());
+    findings.Problem(label + error.what());
   }
 }
 
@@ -106,16 +161,19 @@ bool VerifyTable(const TShellDatabase& database, const std::string& table, std::
         findings.Problem("the index file counts " + std::to_string(indexes.ActiveRecordCount()) +
                          " records in use, the data file holds " + std::to_string(active));
       }
+      TDataFile& data = shared.DataFile();
       if (indexes.Definition(kPrimarySlot).IndexFieldCount > 0) {
-        CheckIndex(indexes, kPrimarySlot, "PRIMARY", active, true, findings);
+        CheckIndex(data, indexes, kPrimarySlot, "PRIMARY", TIndexContents::RecordsInUse, findings);
       }
       for (int slot = 1;
            slot <= indexes.Header().SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
-        CheckIndex(indexes, slot, indexes.Definition(slot).IndexName, active, true, findings);
+        CheckIndex(data, indexes, slot, indexes.Definition(slot).IndexName,
+                   TIndexContents::RecordsInUse, findings);
       }
-      CheckIndex(indexes, kSysDeletedSlot, kSysDeletedName, active, false, findings);
+      CheckIndex(data, indexes, kSysDeletedSlot, kSysDeletedName, TIndexContents::EverySlot,
+                 findings);
       if (indexes.Definition(kSysTextSlot).IndexFieldCount > 0) {
-        CheckIndex(indexes, kSysTextSlot, kSysTextName, active, false, findings);
+        CheckIndex(data, indexes, kSysTextSlot, kSysTextName, TIndexContents::Words, findings);
       }
     }
   } catch (const std::exception& error) {

@@ -9,8 +9,14 @@
 //   - the index file's count of records in use against the records found;
 //   - every index tree (primary, secondary, the deleted-records index and
 //     the text index): page types, key order, separators, subtree counts and
-//     sibling links; the primary and secondary indexes must hold one entry
-//     per record in use.
+//     sibling links;
+//   - every entry of the primary, secondary and deleted-records indexes
+//     against the data file: it names a slot (a record in use, except in
+//     the deleted-records index, which holds every slot), no record has two
+//     entries or none, and the entry's key is the one the record's values
+//     give. This finds the damage that only a disagreement between the
+//     files shows (an index written before the data file, or after).
+// At most ten findings are written per index, the rest counted.
 // Each finding is one line "TABLE: ..."; the last line is "TABLE: OK" or
 // "TABLE: DAMAGED (n problems)". An engine error while reading (a page that
 // does not decode, a short file) is a finding too.

@@ -2,6 +2,7 @@
 // tables: .tables, .schema, .indexes, .verify, .read, .mode, .timer, .quit.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 
 #include "shell_support.h"
@@ -117,6 +118,34 @@ TEST(RudiraSqlDotCommands, VerifyASoundAndADamagedTable) {
   const std::vector<std::string> lines = LinesStartingWith(damaged.Out, "figure: ");
   ASSERT_FALSE(lines.empty()) << damaged.Out << damaged.Err;
   EXPECT_EQ(lines.back().rfind("figure: DAMAGED (", 0), 0u) << damaged.Out;
+}
+
+TEST(RudiraSqlDotCommands, VerifyFindsAnIndexThatDisagreesWithTheDataFile) {
+  TestDirectory dir;
+  fs::create_directories(dir.Path() / "db");
+  const RunResult made = dir.Run(
+      {"db", "-c", "CREATE TABLE t (a INTEGER); CREATE INDEX by_a ON t (a); INSERT INTO t VALUES (7)"});
+  ASSERT_EQ(made.Status, 0) << made.Err;
+  ASSERT_EQ(dir.Run({"db", "-c", ".verify t"}).Status, 0);
+  // The one record's value changed in the data file behind the index's
+  // back: headers, record slots and the tree itself stay sound. Record 1
+  // starts after the 127-byte header and one 768-byte field descriptor; its
+  // value follows the status, number, auto-increment and null-flag bytes.
+  {
+    std::fstream file(dir.Path() / "db" / "t.DAT", std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(127 + 768 + 10);
+    const char eight[4] = {8, 0, 0, 0};
+    file.write(eight, sizeof eight);
+  }
+  EXPECT_EQ(dir.Run({"db", "--csv", "--no-header", "-c", "SELECT a FROM t"}).Out, "8\r\n");
+  const RunResult damaged = dir.Run({"db", "-c", ".verify t"});
+  EXPECT_EQ(damaged.Status, 1);
+  const std::vector<std::string> lines = LinesStartingWith(damaged.Out, "t: ");
+  EXPECT_NE(std::find(lines.begin(), lines.end(),
+                      "t: index by_a: the entry of record 1 does not hold its values"),
+            lines.end())
+      << damaged.Out;
+  EXPECT_EQ(lines.back(), "t: DAMAGED (1 problem)") << damaged.Out;
 }
 
 TEST(RudiraSqlDotCommands, ModeTimerReadAndQuit) {
