@@ -496,7 +496,7 @@ class TDataCursor {
   // Position.
   std::vector<uint8_t> currentKey_;    // index order: key of the current record
   int32_t currentRecNo_ = 0;           // physical record number of the current record
-  int64_t logicalPos_ = 0;             // index order: 1-based ordinal; natural: rank
+  int64_t logicalPos_ = 0;             // index order: 1-based ordinal; natural: rank, 0 until asked
   bool hasCurrent_ = false;            // the position names a record
   // Leaf walk: the entry at walkOrdinal_ of index walkSlot_ sits at
   // walkPage_/walkPosition_ while the index file's TreeChangeCount equals

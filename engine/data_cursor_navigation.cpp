@@ -194,7 +194,7 @@ bool TDataCursor::StepForward() {
     const uint32_t n = view_.NextSet(static_cast<uint32_t>(currentRecNo_) + 1);
     if (n == 0) return false;
     currentRecNo_ = static_cast<int32_t>(n);
-    ++logicalPos_;
+    if (logicalPos_ > 0) ++logicalPos_;
     return true;
   }
   const int64_t ordinal = ForwardInView(logicalPos_ + 1);
@@ -209,7 +209,7 @@ bool TDataCursor::StepBackward() {
     const uint32_t n = view_.PriorSet(static_cast<uint32_t>(currentRecNo_) - 1);
     if (n == 0) return false;
     currentRecNo_ = static_cast<int32_t>(n);
-    --logicalPos_;
+    if (logicalPos_ > 0) --logicalPos_;
     return true;
   }
   const int64_t ordinal = BackwardInView(logicalPos_ - 1);
@@ -271,7 +271,9 @@ void TDataCursor::SeekRecordNo(int32_t recordNo) {
   }
   bof_ = eof_ = false;
   currentRecNo_ = static_cast<int32_t>(n);
-  logicalPos_ = static_cast<int64_t>(view_.CountBefore(n)) + 1;
+  // The rank costs a count over the view: taken when asked (GetRecordNo),
+  // since every write in natural order positions here again.
+  logicalPos_ = 0;
   hasCurrent_ = true;
 }
 
@@ -421,7 +423,12 @@ int32_t TDataCursor::GetRecordNo() {
   const bool taken = BeginOperation();
   return Bracket(*this, taken, [&]() -> int32_t {
     if (!OnRecord()) return 0;
-    if (natural_) return static_cast<int32_t>(logicalPos_);
+    if (natural_) {
+      if (logicalPos_ <= 0) {
+        logicalPos_ = static_cast<int64_t>(view_.CountBefore(static_cast<uint32_t>(currentRecNo_))) + 1;
+      }
+      return static_cast<int32_t>(logicalPos_);
+    }
     const int64_t number = logicalPos_ - RangeStart() + 1;
     return number > 0 ? static_cast<int32_t>(number) : 0;
   }, &TDataCursor::EndOperation);
