@@ -28,7 +28,9 @@ std::string ValueText(const TExpToken& value) {
   if (value.DataType == kFieldTypeString || value.DataType == kFieldTypeBlob) return std::string(value.Bytes());
   std::vector<uint8_t> source(std::max<size_t>(value.Value.size(), 64), 0);
   std::memcpy(source.data(), value.Value.data(), std::min(value.Value.size(), source.size()));
-  std::vector<uint8_t> text(FieldDataWidth(kFieldTypeString, 255) + 1, 0);
+  // Up to 255 bytes and the terminating zero: a width too wide for the
+  // byte that FieldDataWidth returns.
+  std::vector<uint8_t> text(256, 0);
   if (!ConvertFieldValue(value.DataType, static_cast<uint8_t>(std::min<size_t>(value.DataSize, 255)), source.data(),
                          kFieldTypeString, 255, 0, text.data())) {
     return value.TokenText;
