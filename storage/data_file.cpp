@@ -77,8 +77,16 @@ void TDataFile::Validate() {
   const int64_t recordBytes = size - DataStart();
   if (recordBytes < 0 || recordBytes % header_.RecordSize != 0) Raise(RUDIRA_HEADERCORRUPT);
   const int64_t records = recordBytes / header_.RecordSize;
-  if (records + 1 != header_.NextRecordNumber) Raise(RUDIRA_HEADERCORRUPT);
-  if (header_.FirstFreeRecord < 0 || header_.FirstFreeRecord > records) Raise(RUDIRA_HEADERCORRUPT);
+  // An append writes its record before the header that counts it: a process
+  // killed in between leaves one whole record past the counted slots. That
+  // append never completed; the slot is ignored and the next append at
+  // NextRecordNumber overwrites it.
+  if (records + 1 != header_.NextRecordNumber && records != header_.NextRecordNumber) {
+    Raise(RUDIRA_HEADERCORRUPT);
+  }
+  if (header_.FirstFreeRecord < 0 || header_.FirstFreeRecord >= header_.NextRecordNumber) {
+    Raise(RUDIRA_HEADERCORRUPT);
+  }
   if (!LocaleInstalled(static_cast<uint16_t>(header_.LanguageId), static_cast<uint16_t>(header_.SortId))) {
     Raise(RUDIRA_CANNOTLOADLDDRV);
   }

@@ -78,7 +78,9 @@ class TDataFile : public TFileHandler {
   // Opens the file and reads and checks its header and descriptors. Raises
   // 11010 for a missing file, 12035 for a FormatVersion other than 5, 8961
   // for any inconsistency (header, descriptors, a file length that is not the
-  // descriptors plus NextRecordNumber − 1 whole records, the free-chain head),
+  // descriptors plus NextRecordNumber − 1 whole records — or one record more,
+  // the torn append of a killed writer, whose slot is ignored — the
+  // free-chain head),
   // 15878 for a locale the platform does not know. A failure closes the file
   // again before the error propagates.
   void Open() override;

@@ -1,0 +1,69 @@
+// A writer killed between an append's record write and the data header
+// write that counts it leaves one whole record past the counted slots. The
+// table still opens without that record, and the next append takes its
+// slot. More than one uncounted record is no torn append: 8961.
+#include <fstream>
+
+#include "engine/cursor/cursor_fixture.h"
+#include "engine/error_codes.h"
+
+namespace rudira::cursortest {
+namespace {
+
+class TornAppendTest : public CursorTest {
+ protected:
+  // Appends `count` copies of the last record's bytes to people.DAT, as an
+  // append whose header never reached the file would.
+  void AddUncountedRecords(int count, size_t recordSize) {
+    const std::vector<char> bytes = FileBytes("people.DAT");
+    std::ofstream out(dir_ + "people.DAT", std::ios::binary | std::ios::app);
+    for (int i = 0; i < count; ++i) out.write(bytes.data() + bytes.size() - recordSize, static_cast<std::streamsize>(recordSize));
+  }
+  void Reopen() {
+    session_ = std::make_unique<TDataSession>();
+    session_->SetPrivateDir(dir_);
+    db_ = session_->OpenDatabase("db", dir_);
+  }
+};
+
+TEST_F(TornAppendTest, OneUncountedRecordIsIgnoredAndItsSlotReused) {
+  CreatePeople();
+  size_t recordSize = 0;
+  {
+    auto cursor = Open("people");
+    AddPerson(*cursor, 1, "aoi", "kyoto");
+    AddPerson(*cursor, 2, "ren", "nara");
+    recordSize = cursor->RecordSize();
+  }
+  Reopen();
+  const size_t sizeBefore = FileBytes("people.DAT").size();
+  AddUncountedRecords(1, recordSize);
+  Reopen();
+  {
+    auto cursor = Open("people");
+    EXPECT_EQ(Walk(*cursor), (std::vector<int32_t>{1, 2}));
+    EXPECT_EQ(cursor->Table()->DataFile().RecordSlotCount(), 2);
+    AddPerson(*cursor, 3, "sora", "kobe");
+  }
+  Reopen();
+  auto cursor = Open("people", [](TDataCursor& c) { c.SetNaturalOrder(true); });
+  EXPECT_EQ(Walk(*cursor), (std::vector<int32_t>{1, 2, 3}));
+  EXPECT_EQ(FileBytes("people.DAT").size(), sizeBefore + recordSize);
+}
+
+TEST_F(TornAppendTest, TwoUncountedRecordsAreDamage) {
+  CreatePeople();
+  size_t recordSize = 0;
+  {
+    auto cursor = Open("people");
+    AddPerson(*cursor, 1, "aoi", "kyoto");
+    recordSize = cursor->RecordSize();
+  }
+  Reopen();
+  AddUncountedRecords(2, recordSize);
+  Reopen();
+  EXPECT_EQ(CodeOf([&] { Open("people"); }), RUDIRA_HEADERCORRUPT);
+}
+
+}  // namespace
+}  // namespace rudira::cursortest
