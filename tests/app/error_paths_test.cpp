@@ -19,11 +19,13 @@
 #include "app/cell_widgets.h"
 #include "app/help_viewer.h"
 #include "app/main_window.h"
+#include "app/status_panels.h"
 #include "app/termination.h"
 #include "app/user_dialogs.h"
 #include "board/board_state.h"
 #include "engine/data_cursor.h"
 #include "lessons/data_module.h"
+#include "lessons/figure_player.h"
 #include "lessons/lesson_author.h"
 #include "support/lesson_kyozai.h"
 #include "tools/make_kyozai/lesson_source.h"
@@ -125,6 +127,7 @@ class ErrorPathsTest : public QObject {
     auto* grid = Find<QTableView>("DBGrid1");
     QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, grid->visualRect(grid->model()->index(row, 0)).center());
   }
+  QString Panel(int i) { return Find<TStatusPanels>("StatusBar1")->PanelText(i); }
   QString ProgramFile(const char* name) const { return programDir_->path() + "/" + name; }
   // The program's files in a fresh directory of their own.
   void CopyProgramFiles() {
@@ -215,6 +218,25 @@ class ErrorPathsTest : public QObject {
            ClickPoint("C5");
            QCOMPARE(board_->Cell(ParsePoint("C5")), kBlack);
            QCOMPARE(board_->CurrentColour, kWhite);
+         }},
+        // The end of a lesson's sequence: the last stone is drawn, the
+        // closing text was abandoned with the sound.
+        {"Oto2.wav",
+         [this] {
+           ClickContentsRow(1);
+           form_->Button(5)->click();  // "1手進む": B Q17 ends the sequence
+         },
+         CannotOpen(ProgramFile("Oto2.wav")) + " No such file or directory",
+         [this] {
+           QCOMPARE(board_->Cell(ParsePoint("Q17")), kBlack);
+           QVERIFY(Panel(0) != U(kSequenceEnded));
+         },
+         [this] {
+           form_->Button(9)->click();  // "元に戻す"
+           QCOMPARE(board_->Cell(ParsePoint("Q17")), 0);
+           form_->Button(5)->click();
+           QCOMPARE(board_->Cell(ParsePoint("Q17")), kBlack);
+           QCOMPARE(Panel(0), U(kSequenceEnded));
          }},
         {"Momiro.hlp", [this] { form_->ALLHelpClick(); },
          U("ヘルプファイル \"%1\" を開けません。").arg(ProgramFile("Momiro.hlp")),
