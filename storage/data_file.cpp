@@ -9,6 +9,7 @@
 #include "engine/utf8_text.h"
 #include "storage/abstract_file.h"
 #include "storage/field_definitions.h"
+#include "storage/os_process.h"
 #include "storage/record_layout.h"
 #include "storage/scramble.h"
 
@@ -32,6 +33,11 @@ int64_t TDataFile::RecordOffset(int32_t recordNo) const {
 }
 
 // --- open and close -------------------------------------------------------
+
+namespace {
+// Header re-reads while the file holds more records than its header counts.
+constexpr int kGrowingFileRereads = 100;
+}  // namespace
 
 void TDataFile::Open() {
   if (Opened()) return;
@@ -73,14 +79,21 @@ void TDataFile::Validate() {
     Raise(RUDIRA_HEADERCORRUPT);
   }
   if (!ValidateFieldDescriptors(fields_, header_.RecordSize, header_.BlobFieldCount)) Raise(RUDIRA_HEADERCORRUPT);
-  const int64_t size = FileSize();
+  // An append writes its record before the header that counts it, and an
+  // open takes no lock: a file longer than its header counts may be another
+  // process's append in progress, so the header is read again, a few times
+  // 3 ms apart. One whole record that stays uncounted is the torn append of
+  // a killed writer: ignored, and overwritten by the next append at
+  // NextRecordNumber.
+  int64_t size = FileSize();
+  for (int reread = 0; reread < kGrowingFileRereads && size > RecordOffset(header_.NextRecordNumber); ++reread) {
+    OsSleep(3);
+    ReadHeader();
+    size = FileSize();
+  }
   const int64_t recordBytes = size - DataStart();
   if (recordBytes < 0 || recordBytes % header_.RecordSize != 0) Raise(RUDIRA_HEADERCORRUPT);
   const int64_t records = recordBytes / header_.RecordSize;
-  // An append writes its record before the header that counts it: a process
-  // killed in between leaves one whole record past the counted slots. That
-  // append never completed; the slot is ignored and the next append at
-  // NextRecordNumber overwrites it.
   if (records + 1 != header_.NextRecordNumber && records != header_.NextRecordNumber) {
     Raise(RUDIRA_HEADERCORRUPT);
   }

@@ -1,7 +1,11 @@
 // A writer killed between an append's record write and the data header
 // write that counts it leaves one whole record past the counted slots. The
 // table still opens without that record, and the next append takes its
-// slot. More than one uncounted record is no torn append: 8961.
+// slot. More than one uncounted record is no torn append: 8961. A file
+// that grows while another process appends is read again until its header
+// counts the records.
+#include <fcntl.h>
+
 #include <fstream>
 
 #include "engine/cursor/cursor_fixture.h"
@@ -63,6 +67,36 @@ TEST_F(TornAppendTest, TwoUncountedRecordsAreDamage) {
   AddUncountedRecords(2, recordSize);
   Reopen();
   EXPECT_EQ(CodeOf([&] { Open("people"); }), RUDIRA_HEADERCORRUPT);
+}
+
+TEST_F(TornAppendTest, AnAppendInProgressElsewhereIsWaitedFor) {
+  CreatePeople();
+  size_t recordSize = 0;
+  {
+    auto cursor = Open("people");
+    AddPerson(*cursor, 1, "aoi", "kyoto");
+    recordSize = cursor->RecordSize();
+  }
+  Reopen();
+  // Two records reach the file; another process writes the header that
+  // counts them a little later.
+  AddUncountedRecords(2, recordSize);
+  const pid_t pid = ::fork();
+  ASSERT_GE(pid, 0);
+  if (pid == 0) {
+    ::usleep(20000);
+    const int fd = ::open((dir_ + "people.DAT").c_str(), O_WRONLY);
+    const int32_t next = 4;  // NextRecordNumber, little-endian at byte 13
+    const bool written = fd >= 0 && ::pwrite(fd, &next, sizeof next, 13) == static_cast<ssize_t>(sizeof next);
+    ::_exit(written ? 0 : 1);
+  }
+  int32_t slots = 0;
+  const uint16_t code = CodeOf([&] { slots = Open("people")->Table()->DataFile().RecordSlotCount(); });
+  int status = 0;
+  ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(slots, 3);
 }
 
 }  // namespace
