@@ -11,6 +11,7 @@
 #include "engine/error_codes.h"
 #include "storage/blob_layout.h"
 #include "storage/data_header.h"
+#include "storage/index_definition.h"
 #include "storage/index_header.h"
 
 namespace rudira::cursortest {
@@ -36,6 +37,10 @@ struct Case {
 };
 
 void PrintTo(const Case& c, std::ostream* out) { *out << c.Name; }
+
+// The offset of a byte of the second index definition (slot 1, "ByS") in
+// the index header: the definitions start at 14.
+constexpr int64_t SecondaryDefinition(int64_t field) { return 14 + kIndexDefinitionSize + field; }
 
 std::string Int32(int32_t value) {
   std::string bytes(4, '\0');
@@ -151,6 +156,15 @@ const Case kCases[] = {
      Operation::ReadMemos,
      RUDIRA_MEMOCORRUPT},
     {"BlobFileCutInsideAChain", {{".BLB", Base::FirstBlock, 700, ""}}, Operation::ReadMemos, RUDIRA_READERR},
+    // The stored key size is what key buffers are made of: one smaller than
+    // the fields' key let a deletion write past its key buffer.
+    {"IndexKeySizeBelowItsFields",
+     {{".IDX", Base::FileStart, SecondaryDefinition(31), std::string("\x06\x00", 2)}},
+     Operation::DeleteAll,
+     RUDIRA_HEADERCORRUPT},
+    // A non-unique index made unique keeps keys with the 4-byte id suffix.
+    {"IndexUniqueFlagFlipped", {{".IDX", Base::FileStart, SecondaryDefinition(35), "\x01"}}, Operation::Walk,
+     RUDIRA_HEADERCORRUPT},
     {"IntactTableReadsCleanly", {}, Operation::ReadMemos, 0},
 };
 
