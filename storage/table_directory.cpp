@@ -63,7 +63,11 @@ int32_t TDataDirectory::OpenTable(const std::string& name, bool inMemory, bool t
   inMemory = inMemory || isMemory_;
   TDataTable* table = FindTable(name, inMemory);
   if (table && (table->UseCount() > 0 || table->InTransaction())) {
-    if (exclusive || table->ExclusiveOpen()) return kAccessDenied;
+    // An exclusive table the transaction holds without users is this
+    // session's alone: it may be taken exclusively again (a query reopens
+    // its result table after sorting it).
+    const bool idleExclusive = table->UseCount() == 0 && table->ExclusiveOpen() && exclusive;
+    if (!idleExclusive && (exclusive || table->ExclusiveOpen())) return kAccessDenied;
     table->Open();
     *result = table;
     return 0;
@@ -111,11 +115,28 @@ int32_t TDataDirectory::CreateTable(const std::string& name, bool inMemory, bool
 int32_t TDataDirectory::DeleteTable(const std::string& name, bool inMemory) {
   inMemory = inMemory || isMemory_;
   TDataTable* listed = FindTable(name, inMemory);
-  if (listed && (listed->UseCount() > 0 || listed->InTransaction())) return kAccessDenied;
+  if (listed && listed->UseCount() > 0) return kAccessDenied;
+  if (listed && listed->InTransaction()) {
+    // A shared table of the transaction may hold changes others are meant
+    // to see at commit: it cannot go. An exclusive one without users was
+    // seen by nobody else (a query's result table, say, made while the
+    // transaction runs): it leaves the transaction with its buffered
+    // changes, which go with its files.
+    if (!listed->ExclusiveOpen()) return kAccessDenied;
+    LeaveTransaction(listed);
+  }
   if (listed) Unlist(listed);
   TDataTable transient(this, settings_, directoryPath_, Trimmed(name), inMemory, false, false);
   transient.Delete();
   return 0;
+}
+
+void TDataDirectory::LeaveTransaction(TDataTable* table) {
+  table->SetInTransaction(false);
+  table->DropCaches(false, true);
+  table->TransactionUnlock();
+  table->PerformDeferredUnlocks();
+  if (table->FilesOpen()) table->Close();
 }
 
 int32_t TDataDirectory::RenameTable(const std::string& name, bool inMemory, const std::string& newName, bool asBackup) {

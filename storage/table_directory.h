@@ -34,7 +34,9 @@ class TDataDirectory {
 
   // Opens the table `name` for one more user and stores it in *table: a
   // listed table of the same kind is shared unless it or the caller wants
-  // exclusive use (then −11013 is returned and *table is null); an unused
+  // exclusive use (then −11013 is returned and *table is null; an exclusive
+  // table the transaction holds without users may be taken exclusively
+  // again); an unused
   // listed table or a new one takes the requested flags. A table opened
   // during a transaction joins it. Returns 0; errors of the open raise.
   int32_t OpenTable(const std::string& name, bool inMemory, bool temporary, bool exclusive, TDataTable** table);
@@ -43,7 +45,8 @@ class TDataDirectory {
   // Creates the table; −11013 when it is listed with users (0 on success).
   int32_t CreateTable(const std::string& name, bool inMemory, bool temporary, const DataFileDefinition& definition,
                       const TableIndexDefinitions& indexes);
-  // Deletes the table's files; −11013 while it is in use.
+  // Deletes the table's files; −11013 while it is in use, or while it takes
+  // part in the transaction unless it is exclusive and without users.
   int32_t DeleteTable(const std::string& name, bool inMemory);
   // Renames the table's files; −11013 while it is in use.
   int32_t RenameTable(const std::string& name, bool inMemory, const std::string& newName, bool asBackup);
@@ -78,6 +81,9 @@ class TDataDirectory {
 
  private:
   void Unlist(TDataTable* table);
+  // Takes an unused table out of the transaction, dropping its buffered
+  // changes, and closes its files.
+  void LeaveTransaction(TDataTable* table);
   // Closes tables left without users after a transaction.
   void ReleaseUnusedTables();
 

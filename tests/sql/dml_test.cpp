@@ -1,6 +1,7 @@
 // INSERT, UPDATE and DELETE, the statement transaction and its commit
 // interval, the transaction statements, and CREATE/DROP of tables and
 // indexes, run through TSelectExecutor on real files.
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -204,6 +205,24 @@ TEST_F(DataChange, LaterStatementsOfATransactionSeeItsRows) {
   EXPECT_EQ(Query("SELECT A FROM t WHERE B > 20", true), (Lines{"3", "4"}));
   EXPECT_EQ(Affected("UPDATE t SET B = 0 WHERE A = 4"), 1);
   EXPECT_EQ(Query("SELECT B FROM t WHERE A = 4", true), (Lines{"0"}));
+  Run("ROLLBACK");
+  EXPECT_EQ(Contents("t"), (Lines{"1|10|'one'", "2|20|'two'", "3|30|'three'"}));
+}
+
+TEST_F(DataChange, ResultTablesMadeInsideATransactionGoWithTheirQueries) {
+  // The fixture's private directory is the database directory, so each
+  // canned result table joins the running transaction while it exists.
+  auto files = [&] {
+    int count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_)) count += entry.path().extension() == ".DAT";
+    return count;
+  };
+  const int before = files();
+  Run("START TRANSACTION");
+  Run("INSERT INTO t VALUES (4, 40, 'four')");
+  EXPECT_EQ(Query("SELECT A FROM t ORDER BY S"), (Lines{"4", "1", "3", "2"}));
+  EXPECT_EQ(Query("SELECT B FROM t WHERE A > 2 ORDER BY S"), (Lines{"40", "30"}));
+  EXPECT_EQ(files(), before);
   Run("ROLLBACK");
   EXPECT_EQ(Contents("t"), (Lines{"1|10|'one'", "2|20|'two'", "3|30|'three'"}));
 }

@@ -66,6 +66,29 @@ TEST_F(TableDirectoryTest, TablesInUseCannotBeDeletedRenamedOrCreated) {
   EXPECT_FALSE(directory_->TableExists("u", false));
 }
 
+TEST_F(TableDirectoryTest, IdleTablesOfATransactionAreReopenedOrDeletedByTheirKind) {
+  CreateTable("x");
+  directory_->StartTransaction();
+  TDataTable* shared = Open("t");
+  directory_->CloseTable(shared);
+  TDataTable* exclusive = Open("x", true);
+  directory_->CloseTable(exclusive);
+  ASSERT_EQ(directory_->Tables().size(), 2u);  // both held by the transaction
+  TDataTable* table = nullptr;
+  // The exclusive one is this session's alone: taken exclusively again, and
+  // deleted once idle; the shared one stays with the transaction.
+  EXPECT_EQ(directory_->OpenTable("x", false, false, false, &table), -11013);
+  EXPECT_EQ(directory_->OpenTable("x", false, false, true, &table), 0);
+  EXPECT_EQ(table, exclusive);
+  directory_->CloseTable(table);
+  EXPECT_EQ(directory_->DeleteTable("t", false), -11013);
+  EXPECT_EQ(directory_->DeleteTable("x", false), 0);
+  EXPECT_FALSE(directory_->TableExists("x", false));
+  directory_->Commit(false);
+  EXPECT_TRUE(directory_->TableExists("t", false));
+  EXPECT_TRUE(directory_->Tables().empty());
+}
+
 TEST_F(TableDirectoryTest, TemporaryTableNameSkipsExistingTables) {
   const std::string firstName = directory_->TemporaryTableName();
   ASSERT_GE(firstName.size(), 6u);
