@@ -21,12 +21,15 @@ void TPage::Reset(int slot, int32_t pageNo, const TPageFormat& format) {
   modified_ = false;
   pinCount_ = 0;
   freed_ = false;
+  heldRun_ = false;
   raw_.clear();
 }
 
 void TPage::SetModified(bool value) {
   if (value && !modified_ && cache_ != nullptr) cache_->NoteModified(pageNo_);
+  const bool released = !value && modified_ && pinCount_ == 0;
   modified_ = value;
+  if (released && cache_ != nullptr) cache_->NoteEvictable(this);
 }
 
 void TPage::Reserve(int entries) {
@@ -204,7 +207,7 @@ void TPage::SetRaw(const uint8_t* bytes, size_t count) {
 
 void TPage::Unpin() {
   assert(pinCount_ > 0);
-  --pinCount_;
+  if (--pinCount_ == 0 && !modified_ && cache_ != nullptr) cache_->NoteEvictable(this);
 }
 
 void TPage::EncodeTo(uint8_t* buffer) const {

@@ -199,6 +199,7 @@ class TPage {
   int pinCount_ = 0;                  // users holding it
   bool freed_ = false;                // on its index's free chain
   TIndexPageCache* cache_ = nullptr;  // the cache listing it, if any
+  bool heldRun_ = false;              // in the cache's run of held pages at its tail
   TPage* mruPrev_ = nullptr;          // towards the most recently used end
   TPage* mruNext_ = nullptr;          // towards the least recently used end
 };

@@ -13,6 +13,8 @@ size_t TIndexPageCache::IndexOf(int32_t pageNo) const {
 }
 
 void TIndexPageCache::Unlink(TPage* page) {
+  if (page == heldTail_) heldTail_ = page->mruNext_;  // the rest stays held
+  page->heldRun_ = false;
   if (page->mruPrev_) page->mruPrev_->mruNext_ = page->mruNext_; else mruHead_ = page->mruNext_;
   if (page->mruNext_) page->mruNext_->mruPrev_ = page->mruPrev_; else mruTail_ = page->mruPrev_;
   page->mruPrev_ = page->mruNext_ = nullptr;
@@ -70,10 +72,22 @@ std::unique_ptr<TPage> TIndexPageCache::Extract(size_t index) {
 
 std::unique_ptr<TPage> TIndexPageCache::TakeVictim() {
   if (static_cast<int>(pages_.size()) < limit_) return stack_.Pop();
-  for (TPage* p = mruTail_; p; p = p->mruPrev_) {
+  for (TPage* p = heldTail_ != nullptr ? heldTail_->mruPrev_ : mruTail_; p; p = p->mruPrev_) {
     if (!p->Modified() && !p->Pinned()) return Extract(IndexOf(p->PageNumber()));
+    p->heldRun_ = true;
+    heldTail_ = p;
   }
   return nullptr;
+}
+
+void TIndexPageCache::NoteEvictable(TPage* page) {
+  if (!page->heldRun_) return;
+  TPage* const top = heldTail_;
+  heldTail_ = page->mruNext_;
+  for (TPage* p = page;; p = p->mruPrev_) {
+    p->heldRun_ = false;
+    if (p == top) break;
+  }
 }
 
 std::unique_ptr<TPage> TIndexPageCache::Remove(int32_t pageNo) {
@@ -115,11 +129,12 @@ std::vector<TPage*> TIndexPageCache::ModifiedPages() {
 void TIndexPageCache::DropAll() {
   for (auto& page : pages_) {
     page->cache_ = nullptr;
+    page->heldRun_ = false;
     stack_.Push(std::move(page));
   }
   pages_.clear();
   modifiedPageNumbers_.clear();
-  mruHead_ = mruTail_ = nullptr;
+  mruHead_ = mruTail_ = heldTail_ = nullptr;
 }
 
 void TIndexPageCache::Shrink() {

@@ -46,6 +46,10 @@ class TIndexPageCache {
   // The modified pages (pinned ones too) in page-number order. Costs the
   // number of pages modified since the last call, not the size of the cache.
   std::vector<TPage*> ModifiedPages();
+  // Called when a listed page becomes neither modified nor pinned
+  // (TPage::SetModified, Unpin): when it is in the remembered run of held
+  // pages at the tail, the run is cut below it.
+  void NoteEvictable(TPage* page);
 
   int Limit() const { return limit_; }
   void SetLimit(int limit) { limit_ = limit < 1 ? 1 : limit; }
@@ -69,6 +73,13 @@ class TIndexPageCache {
   std::vector<std::unique_ptr<TPage>> pages_;  // sorted by page number
   TPage* mruHead_ = nullptr;                   // most recently used
   TPage* mruTail_ = nullptr;                   // least recently used
+  // The run of modified or pinned pages at the tail that the last victim
+  // search passed, so that the next one starts above it (inside a
+  // transaction nothing modified is evicted and such pages gather there).
+  // heldTail_ is the run's top (nearest the head). Invariant: when not null,
+  // heldTail_ is listed, and it and every page after it (towards the tail)
+  // is modified or pinned and has heldRun_ set; no other page has.
+  TPage* heldTail_ = nullptr;
   // Numbers of pages that became modified, possibly repeated or stale (a
   // page written back, dropped or reused since); every modified cached page
   // is listed. ModifiedPages sorts it and drops the stale ones.

@@ -1,6 +1,7 @@
 #include "storage/os_lock_registry.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace rudira {
 
@@ -24,15 +25,20 @@ TLockRegistry& TLockRegistry::Instance() {
 bool TLockRegistry::Acquire(FileKey file, const void* owner, int64_t start, int64_t length,
                             const std::function<bool()>& take) {
   std::lock_guard<std::mutex> hold(mutex_);
-  std::vector<LockedRange>& held = ranges_[file];
-  for (const LockedRange& range : held) {
-    if (Overlaps(range.Start, range.Length, start, length)) return false;
+  RangeMap& held = ranges_[file];
+  // Recorded ranges do not overlap each other, so only the first range
+  // starting at or after start and the one before it can reach the new one.
+  auto next = held.lower_bound(start);
+  if (next != held.end() && Overlaps(next->first, next->second.Length, start, length)) return false;
+  if (next != held.begin()) {
+    auto before = std::prev(next);
+    if (Overlaps(before->first, before->second.Length, start, length)) return false;
   }
   if (!take()) {
     if (held.empty()) ranges_.erase(file);
     return false;
   }
-  held.push_back({start, length, owner});
+  held.emplace_hint(next, start, Entry{length, owner, nextTaken_++});
   return true;
 }
 
@@ -41,11 +47,10 @@ bool TLockRegistry::Release(FileKey file, const void* owner, int64_t start, int6
   std::lock_guard<std::mutex> hold(mutex_);
   auto entry = ranges_.find(file);
   if (entry == ranges_.end()) return false;
-  std::vector<LockedRange>& held = entry->second;
-  auto it = std::find_if(held.begin(), held.end(), [&](const LockedRange& range) {
-    return range.Owner == owner && range.Start == start && range.Length == length;
-  });
-  if (it == held.end() || !release()) return false;
+  RangeMap& held = entry->second;
+  auto it = held.find(start);
+  if (it == held.end() || it->second.Owner != owner || it->second.Length != length) return false;
+  if (!release()) return false;
   held.erase(it);
   if (held.empty()) ranges_.erase(entry);
   return true;
@@ -55,14 +60,26 @@ void TLockRegistry::ReleaseAll(FileKey file, const void* owner) {
   std::lock_guard<std::mutex> hold(mutex_);
   auto entry = ranges_.find(file);
   if (entry == ranges_.end()) return;
-  std::erase_if(entry->second, [&](const LockedRange& range) { return range.Owner == owner; });
+  std::erase_if(entry->second, [&](const auto& range) { return range.second.Owner == owner; });
   if (entry->second.empty()) ranges_.erase(entry);
 }
 
 std::vector<LockedRange> TLockRegistry::Held(FileKey file) const {
-  std::lock_guard<std::mutex> hold(mutex_);
-  auto entry = ranges_.find(file);
-  return entry == ranges_.end() ? std::vector<LockedRange>{} : entry->second;
+  std::vector<std::pair<uint64_t, LockedRange>> taken;
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    auto entry = ranges_.find(file);
+    if (entry == ranges_.end()) return {};
+    taken.reserve(entry->second.size());
+    for (const auto& [start, range] : entry->second) {
+      taken.push_back({range.Taken, LockedRange{start, range.Length, range.Owner}});
+    }
+  }
+  std::sort(taken.begin(), taken.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<LockedRange> result;
+  result.reserve(taken.size());
+  for (const auto& [order, range] : taken) result.push_back(range);
+  return result;
 }
 
 }  // namespace rudira

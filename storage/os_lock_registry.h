@@ -7,6 +7,11 @@
 // overlaps one recorded for the same file (device and inode, whatever name or
 // descriptor it was opened by) is refused before the kernel is asked.
 //
+// A transaction holds one record lock per changed row until it commits, so a
+// file can have many thousands of ranges: they are kept ordered by start
+// (no two recorded ranges of a file overlap), and Acquire and Release cost
+// O(log n) in the ranges of that file.
+//
 // The registry's mutex is a leaf lock: it is taken inside a file's guard and
 // nothing else is taken while it is held.
 #pragma once
@@ -51,12 +56,22 @@ class TLockRegistry {
   // which drops the kernel locks).
   void ReleaseAll(FileKey file, const void* owner);
 
-  // The ranges recorded for file, in the order they were taken.
+  // The ranges recorded for file, in the order they were taken. Costs
+  // O(n log n): for tests and diagnostics, not for the lock paths.
   std::vector<LockedRange> Held(FileKey file) const;
 
  private:
-  mutable std::mutex mutex_;                            // leaf lock
-  std::map<FileKey, std::vector<LockedRange>> ranges_;  // per file
+  struct Entry {
+    int64_t Length = 0;
+    const void* Owner = nullptr;
+    uint64_t Taken = 0;  // sequence number, for Held's order
+  };
+  // One file's ranges by start; no two of them overlap.
+  using RangeMap = std::map<int64_t, Entry>;
+
+  mutable std::mutex mutex_;                // leaf lock
+  std::map<FileKey, RangeMap> ranges_;      // per file; no empty maps kept
+  uint64_t nextTaken_ = 0;                  // sequence of Acquire successes
 };
 
 }  // namespace rudira

@@ -17,18 +17,21 @@ void TRecord::Reset(TDataFile* file, int32_t recordNo, size_t size) {
   size_ = size;
   modified_ = false;
   pinCount_ = 0;
+  heldRun_ = false;
   mruPrev_ = nullptr;
   mruNext_ = nullptr;
 }
 
 void TRecord::SetModified(bool value) {
   if (value && !modified_ && cache_ != nullptr) cache_->NoteModified(recordNo_);
+  const bool released = !value && modified_ && pinCount_ == 0;
   modified_ = value;
+  if (released && cache_ != nullptr) cache_->NoteEvictable(this);
 }
 
 void TRecord::Unpin() {
   assert(pinCount_ > 0);
-  if (pinCount_ > 0) --pinCount_;
+  if (pinCount_ > 0 && --pinCount_ == 0 && !modified_ && cache_ != nullptr) cache_->NoteEvictable(this);
 }
 
 std::unique_ptr<TRecord> TRecordStack::Pop() {

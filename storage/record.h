@@ -68,6 +68,7 @@ class TRecord {
   TRecord* mruPrev_ = nullptr;    // towards the most recently used end
   TRecord* mruNext_ = nullptr;    // towards the least recently used end
   bool evicting_ = false;         // chosen for removal in a cache compaction
+  bool heldRun_ = false;          // in the cache's run of held records at its tail
 };
 
 // Up to 64 spare records, so that a busy cache does not reallocate. Not

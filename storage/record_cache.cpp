@@ -33,8 +33,9 @@ std::vector<std::unique_ptr<TRecord>> TRecordCache::TakeCleanVictims(size_t coun
   std::vector<std::unique_ptr<TRecord>> victims;
   if (count == 0) return victims;
   std::vector<TRecord*> chosen;
-  for (TRecord* r = mruTail_; r != nullptr && chosen.size() < count; r = r->mruPrev_) {
+  for (TRecord* r = HeldTailEnd(); r != nullptr && chosen.size() < count; r = r->mruPrev_) {
     if (!r->Modified() && !r->Pinned()) chosen.push_back(r);
+    else if (chosen.empty()) ExtendHeldTail(r);
   }
   if (chosen.empty()) return victims;
   for (TRecord* r : chosen) {
@@ -80,6 +81,7 @@ bool TRecordCache::AnyModified() const {
 }
 
 void TRecordCache::Clear() {
+  ForgetHeldRun();
   mruHead_ = nullptr;
   mruTail_ = nullptr;
   for (auto& r : sorted_) {

@@ -30,7 +30,9 @@ constexpr size_t kCacheGrowth = 64;
 // TSortedMruList; what is particular to records is below.
 class TRecordCache : public TSortedMruList<TRecord, TRecordStack, &TRecord::RecordNo> {
  public:
-  explicit TRecordCache(TRecordStack& stack) : TSortedMruList(stack) {}
+  explicit TRecordCache(TRecordStack& stack) : TSortedMruList(stack) {
+    static_assert(kRemembersHeldRun, "records report becoming evictable (TRecord::SetModified, Unpin)");
+  }
   ~TRecordCache();
 
   // Insertion as in the list, and the record learns its cache so that it

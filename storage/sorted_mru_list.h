@@ -15,6 +15,16 @@
 // `Modified()` and `Pinned()`; members `T* mruPrev_` and `T* mruNext_`, which
 // only the list touches (T befriends it). Stack: `Push(std::unique_ptr<T>)`.
 //
+// Finding the least recently used clean item walks from the tail. Inside a
+// transaction nothing modified is evicted, so modified items gather at the
+// tail and every walk would pass all of them. When T has a member
+// `bool heldRun_` (only the list touches it; false for an unlisted item),
+// the list remembers the run of held (modified or pinned) items at the tail
+// and the next walk starts above it; the owner must then call
+// NoteEvictable(item) whenever a listed item stops being both modified or
+// pinned, which cuts the run at that item. Each item joins the run once per
+// walk that passes it, so the walks cost O(1) amortised.
+//
 // Header-only so that the lookup inlines into the hot paths of its users.
 // Not thread-safe: used under the table's lock.
 #pragma once
@@ -95,10 +105,25 @@ class TSortedMruList {
 
   // The least recently used item that is neither modified nor pinned.
   T* LeastRecentlyUsedClean() const {
-    for (T* item = mruTail_; item != nullptr; item = item->mruPrev_) {
+    for (T* item = HeldTailEnd(); item != nullptr; item = item->mruPrev_) {
       if (!item->Modified() && !item->Pinned()) return item;
+      ExtendHeldTail(item);
     }
     return nullptr;
+  }
+
+  // `item` (listed) may have become neither modified nor pinned: when it is
+  // in the remembered run of held items, the run is cut below it.
+  void NoteEvictable(T* item) {
+    if constexpr (kRemembersHeldRun) {
+      if (!item->heldRun_) return;
+      T* const top = heldTail_;
+      heldTail_ = item->mruNext_;
+      for (T* p = item;; p = p->mruPrev_) {
+        p->heldRun_ = false;
+        if (p == top) break;
+      }
+    }
   }
 
   bool AnyModified() const {
@@ -136,7 +161,33 @@ class TSortedMruList {
     return static_cast<size_t>(it - sorted_.begin());
   }
 
+  // Where a walk for a clean item starts: just above the remembered run of
+  // held items at the tail, or the tail.
+  T* HeldTailEnd() const { return heldTail_ != nullptr ? heldTail_->mruPrev_ : mruTail_; }
+
+  // A walk from HeldTailEnd found `item` held: the run now reaches it.
+  void ExtendHeldTail(T* item) const {
+    if constexpr (kRemembersHeldRun) {
+      item->heldRun_ = true;
+      heldTail_ = item;
+    }
+  }
+
+  // Forgets the run (the items stay listed).
+  void ForgetHeldRun() {
+    if constexpr (kRemembersHeldRun) {
+      for (T* p = heldTail_; p != nullptr; p = p->mruNext_) p->heldRun_ = false;
+    }
+    heldTail_ = nullptr;
+  }
+
   void Unlink(T* item) {
+    // The run stays held without item; when item is its top, the next one
+    // towards the tail (or none) is.
+    if constexpr (kRemembersHeldRun) {
+      if (item == heldTail_) heldTail_ = item->mruNext_;
+      item->heldRun_ = false;
+    }
     if (item->mruPrev_ != nullptr) item->mruPrev_->mruNext_ = item->mruNext_;
     else mruHead_ = item->mruNext_;
     if (item->mruNext_ != nullptr) item->mruNext_->mruPrev_ = item->mruPrev_;
@@ -153,11 +204,17 @@ class TSortedMruList {
     if (mruTail_ == nullptr) mruTail_ = item;
   }
 
+  static constexpr bool kRemembersHeldRun = requires(T* item) { item->heldRun_ = true; };
+
   Stack& stack_;                            // spare items of the owning file
   std::vector<std::unique_ptr<T>> sorted_;  // owned items by number
   T* mruHead_ = nullptr;                    // most recently used
   T* mruTail_ = nullptr;                    // least recently used
   size_t capacity_ = 0;                     // items allowed before reuse
+  // The top (nearest the head) of the remembered run. Invariant: when not
+  // null, heldTail_ is listed, and it and every item after it (towards the
+  // tail) is modified or pinned and has heldRun_ set; no other item has.
+  mutable T* heldTail_ = nullptr;
   uint64_t mruHits_ = 0;
   uint64_t searchHits_ = 0;
   uint64_t misses_ = 0;

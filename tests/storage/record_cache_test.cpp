@@ -141,5 +141,47 @@ TEST(RecordCache, ModifiedRecordsAreListedOnceUntilWrittenAndWaitWhilePinned) {
   EXPECT_FALSE(cache.AnyModified());
 }
 
+// A walk that found only held records at the tail starts above them next
+// time; records of that run becoming clean or unpinned must be found again.
+TEST(RecordCache, HeldRecordsAtTheTailAreFoundAgainOnceReleased) {
+  TRecordStack stack;
+  TRecordCache cache(stack);
+  for (int32_t n = 1; n <= 6; ++n) cache.Insert(MakeRecord(n));  // 1 is the least recent
+  for (int32_t n : {1, 2, 3}) cache.Peek(n)->SetModified(true);
+  cache.Peek(4)->Pin();
+  ASSERT_EQ(cache.LeastRecentlyUsedClean()->RecordNo(), 5);
+  cache.Peek(5)->Pin();
+  cache.Peek(6)->SetModified(true);
+  EXPECT_EQ(cache.LeastRecentlyUsedClean(), nullptr);
+  EXPECT_TRUE(cache.TakeCleanVictims(3).empty());
+
+  cache.Peek(2)->SetModified(false);  // written back
+  EXPECT_EQ(cache.LeastRecentlyUsedClean()->RecordNo(), 2);
+  cache.Find(2);  // the most recent now, and taken out of the run
+  EXPECT_EQ(cache.LeastRecentlyUsedClean()->RecordNo(), 2);
+  cache.Peek(2)->SetModified(true);
+  EXPECT_EQ(cache.LeastRecentlyUsedClean(), nullptr);
+
+  cache.Peek(4)->Pin();   // pinned twice: one unpin leaves it held
+  cache.Peek(4)->Unpin();
+  EXPECT_EQ(cache.LeastRecentlyUsedClean(), nullptr);
+  cache.Peek(4)->Unpin();
+  EXPECT_EQ(cache.LeastRecentlyUsedClean()->RecordNo(), 4);
+
+  // Removing the record nearest the head of the remembered run keeps the
+  // rest of the run, and what is inserted later is still found.
+  cache.Peek(4)->Pin();
+  EXPECT_EQ(cache.LeastRecentlyUsedClean(), nullptr);
+  cache.Discard(cache.Peek(2));
+  EXPECT_EQ(cache.LeastRecentlyUsedClean(), nullptr);
+  cache.Insert(MakeRecord(7));
+  std::vector<std::unique_ptr<TRecord>> taken = cache.TakeCleanVictims(2);
+  ASSERT_EQ(taken.size(), 1u);
+  EXPECT_EQ(taken[0]->RecordNo(), 7);
+  EXPECT_EQ(Numbers(cache), (std::vector<int32_t>{1, 3, 4, 5, 6}));
+  for (int32_t n : {4, 5}) cache.Peek(n)->Unpin();
+  EXPECT_EQ(cache.LeastRecentlyUsedClean()->RecordNo(), 4);
+}
+
 }  // namespace
 }  // namespace rudira
