@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "bench/support/bench_support.h"
+#include "bench/support/rate_table.h"
 #include "engine/data_session.h"
 #include "sql/select_executor.h"
 #include "storage/field_type.h"
@@ -67,11 +68,6 @@ int64_t TenthRows() {
 }
 
 // Rows affected per second of each workload (timed part only).
-std::map<std::string, double>& Rates() {
-  static std::map<std::string, double> rates;
-  return rates;
-}
-
 double Since(std::chrono::steady_clock::time_point start) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -227,7 +223,7 @@ void Measure(benchmark::State& state, const std::string& name, const Workload& w
   }
   state.counters["rows_per_s"] = benchmark::Counter(static_cast<double>(rows), benchmark::Counter::kIsRate);
   state.counters["statements"] = static_cast<double>(statements);
-  if (seconds > 0) Rates()[name + workload.Name] = static_cast<double>(rows) / seconds;
+  if (seconds > 0) bench::Rates()[name + workload.Name] = static_cast<double>(rows) / seconds;
 }
 
 void EngineBegin(EngineFixture& f) { f.db->StartTransaction(); }
@@ -258,18 +254,5 @@ void Register() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Register();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::printf("\n%-26s %14s %14s %10s\n", "workload (rows/s)", "engine", "sqlite", "ratio");
-  for (const Workload& workload : kWorkloads) {
-    const auto engine = Rates().find(std::string("engine ") + workload.Name);
-    const auto lite = Rates().find(std::string("sqlite ") + workload.Name);
-    if (engine == Rates().end() || lite == Rates().end()) continue;
-    std::printf("%-26s %14.1f %14.1f %10.3f\n", workload.Name, engine->second, lite->second,
-                engine->second / lite->second);
-  }
-  return 0;
+  return rudira::bench::RunBesideSqlite(argc, argv, Register, kWorkloads, "workload (rows/s)", "engine", "sqlite");
 }

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "bench/support/bench_support.h"
+#include "bench/support/rate_table.h"
 #include "engine/data_cursor.h"
 #include "engine/data_session.h"
 #include "sql/select_executor.h"
@@ -146,11 +147,6 @@ Fixture& TheFixture() {
   return fixture;
 }
 
-std::map<std::string, double>& Rates() {
-  static std::map<std::string, double> rates;
-  return rates;
-}
-
 struct Workload {
   const char* Name;
   const char* Sql;
@@ -167,7 +163,7 @@ int32_t Group(int64_t iteration) { return static_cast<int32_t>((iteration * 7919
 
 void Finish(benchmark::State& state, const std::string& name, int64_t queries, double seconds) {
   state.counters["queries_per_s"] = benchmark::Counter(static_cast<double>(queries), benchmark::Counter::kIsRate);
-  if (seconds > 0) Rates()[name] = static_cast<double>(queries) / seconds;
+  if (seconds > 0) bench::Rates()[name] = static_cast<double>(queries) / seconds;
 }
 
 double Since(std::chrono::steady_clock::time_point start) {
@@ -255,18 +251,5 @@ void Register() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  Register();
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::printf("\n%-10s %14s %14s %10s\n", "workload", "engine q/s", "sqlite q/s", "ratio");
-  for (const Workload& workload : kWorkloads) {
-    const auto engine = Rates().find(std::string("engine ") + workload.Name);
-    const auto lite = Rates().find(std::string("sqlite ") + workload.Name);
-    if (engine == Rates().end() || lite == Rates().end()) continue;
-    std::printf("%-10s %14.1f %14.1f %10.3f\n", workload.Name, engine->second, lite->second,
-                engine->second / lite->second);
-  }
-  return 0;
+  return rudira::bench::RunBesideSqlite(argc, argv, Register, kWorkloads, "workload", "engine q/s", "sqlite q/s");
 }
