@@ -22,14 +22,14 @@
 namespace rudira::fuzz {
 namespace {
 
-struct FieldSpec {
+struct FieldShape {
   const char* Name;
   uint8_t Type;
   uint8_t Size;
   uint8_t SubType;
 };
 
-struct IndexSpec {
+struct IndexShape {
   const char* Name;  // empty: the primary index
   std::vector<uint16_t> Fields;
   bool Unique;
@@ -37,7 +37,7 @@ struct IndexSpec {
 };
 
 void CreateTable(TDataDirectory& database, const std::string& name,
-                 const std::vector<FieldSpec>& fields, const std::vector<IndexSpec>& indexes) {
+                 const std::vector<FieldShape>& fields, const std::vector<IndexShape>& indexes) {
   DataFileDefinition definition;
   for (size_t i = 0; i < fields.size(); ++i) {
     TFieldDescriptor field;
@@ -50,13 +50,13 @@ void CreateTable(TDataDirectory& database, const std::string& name,
   }
   PrepareFieldDefinitions(definition.Fields, database.DatabaseName(), name);
   TableIndexDefinitions defs;
-  for (const IndexSpec& spec : indexes) {
+  for (const IndexShape& shape : indexes) {
     TIndexDefinition index;
-    index.IndexName = spec.Name;
-    index.Unique = spec.Unique ? 1 : 0;
-    index.CaseInsensitive = spec.CaseInsensitive ? 1 : 0;
-    index.IndexFieldCount = static_cast<uint8_t>(spec.Fields.size());
-    for (size_t i = 0; i < spec.Fields.size(); ++i) index.FieldNumbers[i] = spec.Fields[i];
+    index.IndexName = shape.Name;
+    index.Unique = shape.Unique ? 1 : 0;
+    index.CaseInsensitive = shape.CaseInsensitive ? 1 : 0;
+    index.IndexFieldCount = static_cast<uint8_t>(shape.Fields.size());
+    for (size_t i = 0; i < shape.Fields.size(); ++i) index.FieldNumbers[i] = shape.Fields[i];
     PrepareIndexDefinition(index, definition.Fields, false, name);
     if (index.IndexName.empty())
       defs.Primary = index;
