@@ -189,18 +189,6 @@ const Workload kWorkloads[] = {
 
 int32_t Key(int64_t iteration) { return static_cast<int32_t>((iteration * 7919) % (kRows - 100)) + 1; }
 
-void AddInt(std::vector<uint8_t>& buffer, std::vector<TParameterDescriptor>& descriptors, int32_t value) {
-  TParameterDescriptor descriptor;
-  descriptor.FieldType = kFieldTypeInteger;
-  descriptor.DataSize = 4;
-  descriptor.ValueOffset = static_cast<uint32_t>(buffer.size());
-  buffer.push_back(1);
-  const size_t at = buffer.size();
-  buffer.resize(at + 4);
-  std::memcpy(buffer.data() + at, &value, 4);
-  descriptors.push_back(descriptor);
-}
-
 void Finish(benchmark::State& state, const std::string& name, int64_t queries, int64_t rows, double seconds) {
   state.counters["queries_per_s"] = benchmark::Counter(static_cast<double>(queries), benchmark::Counter::kIsRate);
   state.counters["rows"] = static_cast<double>(rows) / static_cast<double>(std::max<int64_t>(queries, 1));
@@ -229,8 +217,8 @@ void BM_Engine(benchmark::State& state, const Workload& workload) {
     std::vector<uint8_t> buffer;
     std::vector<TParameterDescriptor> descriptors;
     const int32_t key = Key(queries);
-    if (workload.Parameters >= 1) AddInt(buffer, descriptors, key);
-    if (workload.Parameters >= 2) AddInt(buffer, descriptors, key + 99);
+    if (workload.Parameters >= 1) bench::AddIntParameter(buffer, descriptors, key);
+    if (workload.Parameters >= 2) bench::AddIntParameter(buffer, descriptors, key + 99);
     const auto start = std::chrono::steady_clock::now();
     executor.Execute(descriptors, buffer.data());
     TDataCursor& cursor = *executor.ResultCursor();
