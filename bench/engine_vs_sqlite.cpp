@@ -282,19 +282,8 @@ struct Bench {
       return int64_t{cursor->GetRecordCount()};
     });
     const Side sqlite = Measure(0, false, [&](int64_t) {
-      sqlite3_stmt* insert = Prepare("INSERT INTO t VALUES(?, ?, ?, ?)");
-      for (int32_t k = 1; k <= data.Rows; ++k) {
-        const size_t i = static_cast<size_t>(k - 1);
-        const std::string text = Data::Text(k);
-        sqlite3_bind_int(insert, 1, k);
-        sqlite3_bind_int(insert, 2, data.W[i]);
-        sqlite3_bind_int(insert, 3, data.G[i]);
-        sqlite3_bind_text(insert, 4, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(insert) != SQLITE_DONE) Fail("SQLite insert");
-        sqlite3_reset(insert);
-      }
-      sqlite3_finalize(insert);
-      insert = Prepare("INSERT INTO a VALUES(?, ?)");
+      InsertMainRowsIntoSqlite("t");
+      sqlite3_stmt* insert = Prepare("INSERT INTO a VALUES(?, ?)");
       for (int32_t n = 1; n <= data.Driving(); ++n) {
         sqlite3_bind_int(insert, 1, n);
         sqlite3_bind_int(insert, 2, data.R[static_cast<size_t>(n - 1)]);
@@ -305,6 +294,22 @@ struct Bench {
       return int64_t{data.Rows};
     });
     Add("load cursor", engine, sqlite);
+  }
+
+  // SQLite's side of a load: the main table's rows, one INSERT each.
+  void InsertMainRowsIntoSqlite(const std::string& table) {
+    sqlite3_stmt* insert = Prepare("INSERT INTO " + table + " VALUES(?, ?, ?, ?)");
+    for (int32_t k = 1; k <= data.Rows; ++k) {
+      const size_t i = static_cast<size_t>(k - 1);
+      const std::string text = Data::Text(k);
+      sqlite3_bind_int(insert, 1, k);
+      sqlite3_bind_int(insert, 2, data.W[i]);
+      sqlite3_bind_int(insert, 3, data.G[i]);
+      sqlite3_bind_text(insert, 4, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+      if (sqlite3_step(insert) != SQLITE_DONE) Fail("SQLite insert");
+      sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
   }
 
   void LoadSql() {
@@ -328,18 +333,7 @@ struct Bench {
       return inserted;
     });
     const Side sqlite = Measure(0, false, [&](int64_t) {
-      sqlite3_stmt* insert = Prepare("INSERT INTO s VALUES(?, ?, ?, ?)");
-      for (int32_t k = 1; k <= data.Rows; ++k) {
-        const size_t i = static_cast<size_t>(k - 1);
-        const std::string text = Data::Text(k);
-        sqlite3_bind_int(insert, 1, k);
-        sqlite3_bind_int(insert, 2, data.W[i]);
-        sqlite3_bind_int(insert, 3, data.G[i]);
-        sqlite3_bind_text(insert, 4, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(insert) != SQLITE_DONE) Fail("SQLite insert");
-        sqlite3_reset(insert);
-      }
-      sqlite3_finalize(insert);
+      InsertMainRowsIntoSqlite("s");
       return int64_t{data.Rows};
     });
     Add("load sql", engine, sqlite);
