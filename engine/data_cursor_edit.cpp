@@ -133,8 +133,10 @@ uint16_t TDataCursor::BeginEdit(uint8_t* record) {
 void TDataCursor::WritePreamble() {
   RequireOpen();
   if (readOnly_ || structureOnly_) Raise(RUDIRA_OSEACCES);
-  table_->WriterLock();
   try {
+    // The lock's change check may raise with the locks taken (another
+    // process left a damaged header): they are released here too.
+    table_->WriterLock();
     if (CountersDiffer()) Resynchronise();
   } catch (...) {
     ReleaseQuietly([this] { table_->WriterUnlock(); });

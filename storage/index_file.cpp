@@ -5,9 +5,30 @@
 #include <cstring>
 
 #include "engine/errors.h"
+#include "storage/index_key.h"
 #include "storage/scramble.h"
 
 namespace rudira {
+
+namespace {
+
+// Whether every index of `header` that has fields names fields of the table
+// and stores the key size they give. Keys are built into buffers of the
+// stored size, so any other size would let a key overrun its buffer.
+bool KeySizesFitFields(const TIndexHeader& header, const std::vector<TFieldDescriptor>& fields) {
+  for (int slot = 0; slot <= header.SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
+    const TIndexDefinition& d = header.Definitions[slot];
+    if (d.IndexFieldCount == 0) continue;
+    if (d.IndexFieldCount > kMaxIndexFields) return false;
+    for (int i = 0; i < d.IndexFieldCount; ++i) {
+      if (d.FieldNumbers[i] < 1 || d.FieldNumbers[i] > fields.size()) return false;
+    }
+    if (d.KeySize != IndexKeySize(d, fields)) return false;
+  }
+  return true;
+}
+
+}  // namespace
 
 TIndexFile::~TIndexFile() {
   try {
@@ -112,6 +133,8 @@ bool TIndexFile::RereadHeader() {
   NoteTreeChange();
   TIndexHeader fresh;
   ReadHeaderBytes(fresh);
+  // Another process's header is checked as strictly as the one read at open.
+  if (!fields_.empty() && !KeySizesFitFields(fresh, fields_)) Raise(RUDIRA_HEADERCORRUPT);
   // Temporary definitions are this file object's own: keep them after the
   // permanent secondaries, with their caches.
   std::vector<int> temporarySlots;
