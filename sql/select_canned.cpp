@@ -1,7 +1,9 @@
 // Execution of a canned SELECT: WHERE pieces set as cursor filters in two
 // passes, the driving-table choice, the nested-loop walk over the join
 // links, the result rows, UNION, DISTINCT, ORDER BY and TOP through the
-// data-file sort.
+// data-file sort. The rows of a result that is sorted next are kept in
+// memory while they fit and handed to that sort, which writes them once in
+// their sorted order, instead of being appended one by one first.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -86,6 +88,17 @@ class TWalker {
   // Whether the result table's writes are held in its caches.
   void SetBuffered(bool value) { buffered_ = value; }
 
+  // Keeps the result rows in `rows` instead of appending them, as long as
+  // they take at most maxBytes; beyond that they are appended after all and
+  // the rest goes to the table as usual. For a result that is sorted next,
+  // which then takes them from memory (TSortRequest::NewRows).
+  void CollectInto(std::vector<uint8_t>* rows, size_t maxBytes) {
+    collected_ = rows;
+    collectBytes_ = maxBytes;
+  }
+  // Whether every row made is in the collected rows (none was appended).
+  bool Collected() const { return collected_ != nullptr; }
+
   void Run() {
     SetFilters();
     BuildOrder();
@@ -101,7 +114,23 @@ class TWalker {
     TDataCursor& driving = *run_.Sources[order_.front()].Cursor;
     drivingCount_ = driving.GetRecordCount();
     step_ = impl_.Session.ProgressStep();
-    if (limit_ != 0) Level(0);
+    PlanCopies();
+    try {
+      if (limit_ != 0) Level(0);
+    } catch (...) {
+      // The rows made so far belong to the result. While they are kept
+      // here the table has seen no write of this run, so that writing them
+      // now leaves it whole.
+      try {
+        if (collected_ != nullptr) {
+          AppendCollected();
+          FlushHeld();
+        }
+      } catch (const std::exception&) {
+        // The walk's own error is the one to report.
+      }
+      throw;
+    }
     Report(100, true);
   }
 
@@ -392,6 +421,18 @@ class TWalker {
       const TResultColumn& column = run_.Columns[i];
       if (!column.Expression) continue;  // a counter filled by grouping
       if (run_.Grouping && run_.Grouping->IsAggregate(i)) continue;  // row values below
+      if (const TFieldDescriptor* from = copies_[i]) {
+        const TSourceRun& source = *SourceOf(*column.Expression);
+        const uint8_t* in = source.Record.data() + from->Offset;
+        if (source.NullRow || in[0] == 0) {
+          StoreFieldNull(record_.data(), column.Field);
+        } else {
+          uint8_t* out = record_.data() + column.Field.Offset;
+          out[0] = 1;
+          std::memcpy(out + 1, in + 1, from->Width);
+        }
+        continue;
+      }
       TExpTokenPtr value;
       if (!column.Calculated) {
         const TSourceRun& source = *SourceOf(*column.Expression);
@@ -419,16 +460,84 @@ class TWalker {
         result.PutBlob(fieldNo, record_.data(), 0, value->ValueLength, value->Value.data());
       }
       if (implicit) grouping->Open(record_.data());
-      else result.AppendRecord(record_.data(), false);
+      else AddRow(result);
     }
     ++produced_;
-    if (buffered_ && produced_ % kBatchRows == 0) {
-      TDataTable& table = *result.Table();
-      table.SetInTransaction(false);
-      result.FlushBuffers();
-      table.SetInTransaction(true);
-    }
+    if (buffered_ && collected_ == nullptr && produced_ % kBatchRows == 0) FlushHeld();
     if (limit_ >= 0 && produced_ >= limit_) stop_ = true;
+  }
+
+  // Plain columns of a fixed-width number type the result column shares
+  // with its source field are copied byte for byte: reading the value into
+  // an expression node and storing it back gives the same bytes.
+  void PlanCopies() {
+    copies_.assign(run_.Columns.size(), nullptr);
+    for (size_t i = 0; i < run_.Columns.size(); ++i) {
+      const TResultColumn& column = run_.Columns[i];
+      if (!column.Expression || column.Calculated) continue;
+      if (run_.Grouping && run_.Grouping->IsAggregate(i)) continue;
+      const TSourceRun& source = *SourceOf(*column.Expression);
+      const TFieldDescriptor& from = source.Cursor->Field(column.OriginFieldNo);
+      const TFieldDescriptor& to = column.Field;
+      if (!CopiesExactly(from.FieldType) || from.FieldType != to.FieldType || from.SubType != to.SubType ||
+          from.Width != to.Width || !from.HasNullFlag() || !to.HasNullFlag()) {
+        continue;
+      }
+      copies_[i] = &from;
+    }
+  }
+
+  static bool CopiesExactly(uint8_t type) {
+    switch (type) {
+      case kFieldTypeSmallInt:
+      case kFieldTypeInteger:
+      case kFieldTypeWord:
+      case kFieldTypeCardinal:
+      case kFieldTypeLargeInt:
+      case kFieldTypeFloat:
+      case kFieldTypeDate:
+      case kFieldTypeTime:
+      case kFieldTypeTimestamp:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // Adds the row in record_ to the result: kept with the collected rows
+  // while they fit, otherwise appended.
+  void AddRow(TDataCursor& result) {
+    if (collected_ != nullptr) {
+      if (collected_->size() + record_.size() <= collectBytes_) {
+        collected_->insert(collected_->end(), record_.begin(), record_.end());
+        return;
+      }
+      AppendCollected();
+    }
+    result.AppendRecord(record_.data(), false);
+  }
+
+  // Appends the collected rows to the result table and collects no more.
+  void AppendCollected() {
+    if (collected_ == nullptr) return;
+    std::vector<uint8_t>* rows = collected_;
+    collected_ = nullptr;
+    TDataCursor& result = *run_.ResultCursor;
+    const size_t size = record_.size();
+    for (size_t at = 0; at + size <= rows->size(); at += size) {
+      result.AppendRecord(rows->data() + at, false);
+      if (buffered_ && (at / size + 1) % kBatchRows == 0) FlushHeld();
+    }
+    rows->clear();
+  }
+
+  // Writes back the rows held in the result table's caches.
+  void FlushHeld() {
+    TDataCursor& result = *run_.ResultCursor;
+    TDataTable& table = *result.Table();
+    table.SetInTransaction(false);
+    result.FlushBuffers();
+    table.SetInTransaction(true);
   }
 
   void CountDriving() {
@@ -459,6 +568,9 @@ class TWalker {
   std::vector<std::vector<TExpToken*>> conditions_;
   std::vector<uint8_t> record_;
   std::vector<uint8_t> probe_;  // the key record of ProbeByKey
+  std::vector<const TFieldDescriptor*> copies_;  // per column: the source field copied byte for byte, or null
+  std::vector<uint8_t>* collected_ = nullptr;    // rows kept for the sort, while they fit
+  size_t collectBytes_ = 0;
   int32_t limit_ = -1;
   int32_t produced_ = 0;
   bool buffered_ = false;
@@ -483,8 +595,10 @@ void TSelectExecutor::TImpl::ExecuteQuery(TQueryRun& run) {
 namespace {
 
 // Sorts the result table in place and reopens its cursor.
+// `made`: the result rows kept in memory instead of appended (the table is
+// then empty), or nullptr.
 void SortResult(TSelectExecutor::TImpl& impl, TQueryRun& run, const std::vector<TQueryRun::SortItem>& items,
-                bool caseInsensitive, bool distinct, int32_t limit) {
+                bool caseInsensitive, bool distinct, int32_t limit, const std::vector<uint8_t>* made = nullptr) {
   TDataCursor& cursor = *run.ResultCursor;
   cursor.FlushBuffers();
   TDataTable& table = *cursor.Table();
@@ -499,6 +613,7 @@ void SortResult(TSelectExecutor::TImpl& impl, TQueryRun& run, const std::vector<
   request.Order.CaseInsensitive = caseInsensitive;
   request.Output.RowLimit = limit;
   request.Output.Distinct = distinct;
+  request.NewRows = made;
   SortResultTable(impl.Session, cursor, request);
 }
 
@@ -567,6 +682,26 @@ void ProduceBuffered(TDataCursor& result, Produce produce) {
   result.FlushBuffers();
 }
 
+// Whether the first thing after row production is a sort of the result
+// table (grouping, DISTINCT or ORDER BY) that can take the rows from memory:
+// no UNION member is appended first and no column keeps BLOB data.
+bool SortedNext(const TQueryRun& run) {
+  const TDataQuery& query = run.Query;
+  for (const TResultColumn& column : run.Columns) {
+    if (column.Field.FieldType == kFieldTypeBlob) return false;
+  }
+  if (run.Grouping) return !query.ImplicitGrouping;
+  if (query.NextUnion) return false;
+  return query.Distinct || (query.OrderByPresent && !query.UnionMember);
+}
+
+// At most this many bytes of result rows are kept in memory for the sort:
+// one run of the data-file sort, or the session's record buffers when those
+// are larger.
+size_t CollectLimit(const TDataSession& session) {
+  return std::max<size_t>(kSortRunBytes, static_cast<size_t>(std::max(0, session.MaxDataBufferBytes())));
+}
+
 }  // namespace
 
 void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
@@ -579,6 +714,10 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
     locked.clear();
   };
   TDataCursor& result = *run.ResultCursor;
+  // The rows of a result that is sorted next can go to that sort from
+  // memory, written once in their sorted order.
+  std::vector<uint8_t> made;
+  bool collected = false;
   try {
     if (query.WithLocks) {
       for (TSourceRun& source : run.Sources) {
@@ -592,7 +731,9 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
     if (!run.Grouping || !run.Grouping->AnswerCountOnly()) ProduceBuffered(result, [&](bool buffered) {
         TWalker walker(*this, run);
         walker.SetBuffered(buffered);
+        if (buffered && SortedNext(run)) walker.CollectInto(&made, CollectLimit(Session));
         walker.Run();
+        collected = walker.Collected();
       });
     release();
   } catch (...) {
@@ -601,7 +742,12 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
   }
   // GROUP BY and implicit grouping collapse the rows; the grouping order
   // may already be the ORDER BY.
-  bool orderDone = run.Grouping && run.Grouping->Collapse();
+  const std::vector<uint8_t>* newRows = collected ? &made : nullptr;
+  bool orderDone = false;
+  if (run.Grouping) {
+    orderDone = run.Grouping->Collapse(newRows);
+    newRows = nullptr;  // in the table now, grouped
+  }
   if (query.NextUnion) {
     TQueryRun* member = RunOf(query.NextUnion);
     if (member) {
@@ -620,11 +766,12 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
       same = run.OrderItems[i].Column == i && !run.OrderItems[i].Descending;
     }
     const bool topHere = !query.OrderByPresent || same;
-    SortResult(*this, run, AllColumns(run), false, true, topHere ? top : -1);
+    SortResult(*this, run, AllColumns(run), false, true, topHere ? top : -1, newRows);
+    newRows = nullptr;
     orderDone = same;
   }
   if (query.OrderByPresent && !orderDone && !partOfUnion) {
-    SortResult(*this, run, run.OrderItems, query.OrderByNoCase, false, top);
+    SortResult(*this, run, run.OrderItems, query.OrderByNoCase, false, top, newRows);
   }
   result.SetToBegin();
   run.RowCount = result.GetRecordCount();

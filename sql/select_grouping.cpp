@@ -598,7 +598,7 @@ bool TGrouping::OrderIsGrouping() const {
   return true;
 }
 
-bool TGrouping::Collapse() {
+bool TGrouping::Collapse(const std::vector<uint8_t>* newRows) {
   // The ORDER BY of a UNION's master orders the whole UNION, later.
   const bool ownOrder = query_.NextUnion == nullptr;
   if (answered_) return ownOrder;
@@ -620,11 +620,11 @@ bool TGrouping::Collapse() {
   const bool orderDone = ownOrder && query_.OrderByPresent && OrderIsGrouping();
   int32_t limit = -1;
   if (ownOrder && query_.TopCount >= 0 && (!query_.OrderByPresent || orderDone)) limit = query_.TopCount;
-  SortGroups(limit);
+  SortGroups(limit, newRows);
   return orderDone;
 }
 
-void TGrouping::SortGroups(int32_t limit) {
+void TGrouping::SortGroups(int32_t limit, const std::vector<uint8_t>* newRows) {
   TDataCursor& cursor = *run_.ResultCursor;
   cursor.FlushBuffers();
   TDataTable& table = *cursor.Table();
@@ -649,6 +649,7 @@ void TGrouping::SortGroups(int32_t limit) {
     }
   };
   if (having_) request.Output.Filter = [this](const uint8_t* row) { return Having(row); };
+  request.NewRows = newRows;
   SortResultTable(impl_.Session, cursor, request);
 }
 

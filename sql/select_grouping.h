@@ -69,8 +69,10 @@ class TGrouping {
 
   // After the walk: the one implicit row is appended, or the result table is
   // sorted and collapsed to one row per group. Returns whether the query's
-  // ORDER BY (with its TOP) is already satisfied.
-  bool Collapse();
+  // ORDER BY (with its TOP) is already satisfied. `newRows`: the rows made
+  // by the walk when it kept them in memory instead of appending them (the
+  // table is then empty), or nullptr.
+  bool Collapse(const std::vector<uint8_t>* newRows = nullptr);
 
   // The whole answer of "SELECT COUNT(*) FROM t [WHERE ...]" when it can be
   // had from the filtered record count of t's cursor; false when the query
@@ -97,7 +99,7 @@ class TGrouping {
   void FinishGroup(uint8_t* row, const std::vector<int64_t>& wide);
   bool Having(const uint8_t* row);
   void AppendRow(std::vector<uint8_t>& record);
-  void SortGroups(int32_t limit);
+  void SortGroups(int32_t limit, const std::vector<uint8_t>* newRows);
   bool OrderIsGrouping() const;
 
   TSelectExecutor::TImpl& impl_;

@@ -15,6 +15,7 @@
 #include "storage/abstract_file.h"
 #include "storage/data_file.h"
 #include "storage/index_file.h"
+#include "storage/index_key.h"
 #include "storage/os_process.h"
 #include "storage/record_layout.h"
 #include "storage/scramble.h"
@@ -206,6 +207,33 @@ class TRunWriter {
   int32_t count_ = 0;            // records added
 };
 
+// Sorts `records` (whole records in memory, in file order) by key and runs
+// the output step over them into `output`; returns the output rows.
+// When `idsInOrder`, the keys take the positions 1, 2, … as ids in place of
+// the records' own id bytes.
+int32_t SortRecordsInMemory(const TSortKeys& keys, const TSortOutputOptions& options, size_t recordSize,
+                            const std::vector<const uint8_t*>& records, bool idsInOrder,
+                            std::vector<uint8_t>& output) {
+  const size_t keySize = keys.KeySize();
+  std::vector<uint8_t> keyBytes(records.size() * keySize);
+  for (size_t i = 0; i < records.size(); ++i) {
+    uint8_t* key = keyBytes.data() + i * keySize;
+    keys.Build(records[i], key);
+    if (idsInOrder) EncodeOrderedInt32(static_cast<int32_t>(i + 1), key + keys.FieldBytes());
+  }
+  const std::vector<uint32_t> order = SortedOrder(keys, keyBytes, records.size());
+  output.reserve(records.size() * recordSize);
+  const TSortRowSink sink = [&](const uint8_t* rows, size_t count, int32_t) {
+    output.insert(output.end(), rows, rows + count * recordSize);
+  };
+  TSortOutput step(keys, options, recordSize, /*batchRows=*/0, sink);
+  for (uint32_t at : order) {
+    if (step.Done()) break;
+    step.Take(records[at], keyBytes.data() + at * keySize);
+  }
+  return step.Finish();
+}
+
 }  // namespace
 
 TSortOutcome TDataFile::Sort(const TSortRequest& request) {
@@ -223,7 +251,29 @@ TSortOutcome TDataFile::Sort(const TSortRequest& request) {
   }
   const TSortKeys keys(order, Locale());
   TSortOutcome outcome;
-  if (cache_.Count() == static_cast<size_t>(RecordSlotCount())) {
+  if (request.NewRows != nullptr) {
+    assert(RecordSlotCount() == 0 && cache_.Count() == 0);
+    const size_t recordSize = header_.RecordSize;
+    const std::vector<uint8_t>& made = *request.NewRows;
+    assert(made.size() % recordSize == 0);
+    std::vector<const uint8_t*> records(made.size() / recordSize);
+    for (size_t i = 0; i < records.size(); ++i) records[i] = made.data() + i * recordSize;
+    // The ids their appends would have taken.
+    for (size_t i = 0; i < records.size(); ++i) NextAutoIncValue();
+    std::vector<uint8_t> output;
+    outcome.RowCount = SortRecordsInMemory(keys, request.Output, recordSize, records, /*idsInOrder=*/true, output);
+    try {
+      if (outcome.RowCount > 0) WriteSortedRows(output.data(), static_cast<size_t>(outcome.RowCount), 1);
+    } catch (...) {
+      // The file holds no record slots still: nothing written may stay.
+      try {
+        TruncateAfter(0);
+      } catch (const ERUDIRAEngineError&) {
+        // The write's own error is the one to report.
+      }
+      throw;
+    }
+  } else if (cache_.Count() == static_cast<size_t>(RecordSlotCount())) {
     outcome.RowCount = SortInCache(keys, request.Output);
   } else {
     outcome = SortExternally(keys, request);
@@ -257,27 +307,14 @@ void TDataFile::TruncateAfter(int32_t rowCount) {
 
 int32_t TDataFile::SortInCache(const TSortKeys& keys, const TSortOutputOptions& options) {
   const size_t recordSize = header_.RecordSize;
-  const size_t keySize = keys.KeySize();
   std::vector<const uint8_t*> records;
   records.reserve(cache_.Count());
   for (const auto& record : cache_.Records()) {
     assert(!record->Pinned());
     if (RecordStatus(record->Data()) == kRecordInUse) records.push_back(record->Data());
   }
-  std::vector<uint8_t> keyBytes(records.size() * keySize);
-  for (size_t i = 0; i < records.size(); ++i) keys.Build(records[i], keyBytes.data() + i * keySize);
-  const std::vector<uint32_t> order = SortedOrder(keys, keyBytes, records.size());
-
   std::vector<uint8_t> output;
-  const TSortRowSink sink = [&](const uint8_t* rows, size_t count, int32_t) {
-    output.insert(output.end(), rows, rows + count * recordSize);
-  };
-  TSortOutput step(keys, options, recordSize, /*batchRows=*/0, sink);
-  for (uint32_t at : order) {
-    if (step.Done()) break;
-    step.Take(records[at], keyBytes.data() + at * keySize);
-  }
-  const int32_t rowCount = step.Finish();
+  const int32_t rowCount = SortRecordsInMemory(keys, options, recordSize, records, /*idsInOrder=*/false, output);
 
   try {
     if (rowCount > 0) WriteSortedRows(output.data(), static_cast<size_t>(rowCount), 1);

@@ -27,6 +27,9 @@
 // records, scrambled like the data file's when the table is encrypted, and
 // are closed and deleted when the sort ends, also when it fails.
 //
+// Rows not yet in the file (TSortRequest::NewRows) are sorted like the
+// records of the in-cache method, without passing through the cache.
+//
 // Deleted record slots take no part: the output rows are the records in use,
 // renumbered 1..p, so the free chain is gone afterwards (FirstFreeRecord 0).
 // Equal keys (equal sort fields and unique id) keep their order in the file.
@@ -38,6 +41,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "storage/sort_key.h"
 #include "storage/sort_output.h"
@@ -53,6 +57,14 @@ struct TSortRequest {
   TSortOutputOptions Output;        // row limit, distinct, group and filter callbacks
   std::string PrivateDirectory;     // where run files go; empty: the temporary directory
   TIndexFile* IndexFile = nullptr;  // the table's index file, for ActiveRecordCount
+  // Rows made for the table but not appended to it (whole records of
+  // RecordSize bytes, in the order made), or nullptr. The sort takes them
+  // as the table's records, in memory, and writes its output rows once,
+  // as appending them first and then sorting in the cache would leave the
+  // file; LastAutoIncValue advances by their count as the appends would
+  // have advanced it. Their status, number and id bytes are ignored.
+  // REQUIRES: the file has no record slots (an emptied result table).
+  const std::vector<uint8_t>* NewRows = nullptr;
 };
 
 // What a sort did.
