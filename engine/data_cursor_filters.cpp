@@ -311,18 +311,29 @@ void TDataCursor::RebuildView() {
     work1_.And(work2_);
   }
   // work1_: base and range, the candidates of every filter.
-  view_ = work1_;
   // The key ranges that all filters together require: a comparison then
   // reads only the index entries that can pass every filter.
   TIndexWindows windows;
   for (const auto& filter : filters_) {
     if (filter->Active()) filter->AddIndexWindows(windows);
   }
+  // Until the first filter has run the view is the candidates themselves;
+  // it then starts from that filter's result, so a selective first filter
+  // never copies the whole candidate bitmap.
+  bool viewIsCandidates = true;
   for (const auto& filter : filters_) {
     if (!filter->Active()) continue;
-    filter->Evaluate(filter->OptimizeLevel() == 2 ? work1_ : view_, filterRecordReads_, &windows);
-    view_.And(filter->Bitmap());
+    filter->Evaluate(filter->OptimizeLevel() == 2 || viewIsCandidates ? work1_ : view_, filterRecordReads_,
+                     &windows);
+    if (viewIsCandidates) {
+      view_ = filter->Bitmap();
+      view_.And(work1_);
+      viewIsCandidates = false;
+    } else {
+      view_.And(filter->Bitmap());
+    }
   }
+  if (viewIsCandidates) view_ = work1_;
   viewCount_ = static_cast<int32_t>(view_.Count());
 }
 

@@ -297,14 +297,21 @@ void TFilter::EvaluateNode(TExpToken& node, const TRecordsBitmap& candidates, TR
       return;
     }
     const TFilterIndexContext context = IndexContext();
-    TIndexIntervals intervals;
-    if (IndexComparisonIntervals(node, context, intervals)) {
-      if (windows && !intervals.Complement) {
-        // The window of the slot lies inside this comparison's ranges.
-        const auto window = windows->find(intervals.Slot);
-        if (window != windows->end()) intervals = window->second;
+    int slot = -1;
+    bool complement = false;
+    if (IndexComparisonSlot(node, context, slot, complement)) {
+      // The window of the slot lies inside this comparison's ranges (the
+      // comparison narrowed it), so the index is not searched again.
+      const auto window = windows && !complement ? windows->find(slot) : TIndexWindows::const_iterator();
+      TIndexIntervals intervals;
+      if (windows && !complement && window != windows->end()) {
+        IntervalRecords(*context.Index, window->second, size, result);
+      } else if (IndexComparisonIntervals(node, context, intervals)) {
+        IntervalRecords(*context.Index, intervals, size, result);
+      } else {
+        result.SetSize(size);
+        result.ClearAll();
       }
-      IntervalRecords(*context.Index, intervals, size, result);
       result.And(candidates);
       return;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <string>
 
 #include "engine/calendar.h"
@@ -113,13 +114,39 @@ ExpValue Evaluator::Eval(const TExpToken& node) {
   }
 }
 
+// Column values are read into nodes kept by this thread, one per nesting
+// level of evaluation (a caller's ReadColumn may evaluate in turn), instead
+// of a node taken from the shared pool and handed back for every read: a
+// filtered scan reads a column of every record.
+class ScratchColumnNode {
+ public:
+  ScratchColumnNode() {
+    if (nodes_.size() <= depth_) nodes_.push_back(std::make_unique<TExpToken>());
+    node_ = nodes_[depth_++].get();
+    node_->Reset();
+  }
+  ~ScratchColumnNode() { --depth_; }
+  ScratchColumnNode(const ScratchColumnNode&) = delete;
+  ScratchColumnNode& operator=(const ScratchColumnNode&) = delete;
+  TExpToken& Node() { return *node_; }
+
+ private:
+  static thread_local std::vector<std::unique_ptr<TExpToken>> nodes_;
+  static thread_local size_t depth_;
+  TExpToken* node_ = nullptr;
+};
+
+thread_local std::vector<std::unique_ptr<TExpToken>> ScratchColumnNode::nodes_;
+thread_local size_t ScratchColumnNode::depth_ = 0;
+
 ExpValue Evaluator::Column(const TExpToken& node) {
-  TExpTokenPtr value = TExpTokenStack::TakePtr();
-  value->SetType(node.DataType, node.SubType, node.DataSize, node.DataScale);
-  value->IsNull = true;
-  access_.ReadColumn(node, *value);
-  value->SetType(node.DataType, node.SubType, node.DataSize, node.DataScale);
-  return LoadExpValue(*value);
+  ScratchColumnNode scratch;
+  TExpToken& value = scratch.Node();
+  value.SetType(node.DataType, node.SubType, node.DataSize, node.DataScale);
+  value.IsNull = true;
+  access_.ReadColumn(node, value);
+  value.SetType(node.DataType, node.SubType, node.DataSize, node.DataScale);
+  return LoadExpValue(value);
 }
 
 ExpValue Evaluator::Unary(const TExpToken& node) {

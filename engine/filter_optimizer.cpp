@@ -417,6 +417,14 @@ bool IndexComparisonIntervals(const TExpToken& node, const TFilterIndexContext& 
   return true;
 }
 
+bool IndexComparisonSlot(const TExpToken& node, const TFilterIndexContext& context, int& slot, bool& complement) {
+  IndexedComparison c;
+  if (!MatchComparison(node, context, c)) return false;
+  slot = c.Slot;
+  complement = c.Op == kOpNotEqual;
+  return true;
+}
+
 TIndexIntervals IntersectIntervals(const TIndexIntervals& a, const TIndexIntervals& b) {
   assert(a.Slot == b.Slot && !a.Complement && !b.Complement);
   TIndexIntervals result;

@@ -81,6 +81,11 @@ struct TIndexIntervals {
 // index answers it.
 bool IndexComparisonIntervals(const TExpToken& node, const TFilterIndexContext& context, TIndexIntervals& out);
 
+// The index slot that answers the full comparison or null test `node` and
+// whether its key set is a complement ("<>"), without reading the index;
+// false when no index answers it.
+bool IndexComparisonSlot(const TExpToken& node, const TFilterIndexContext& context, int& slot, bool& complement);
+
 // The ranges of both (same slot, neither a complement): a record's key lies
 // in the result exactly when it lies in a and in b, since every record has
 // one entry in the index.

@@ -10,6 +10,12 @@
 // bookkeeping. Scans skip whole words that are all zeros (or all ones when
 // looking for a clear bit) 32 record numbers at a time.
 //
+// The bitmap also keeps the span of words that may hold set bits
+// (every word outside [spanFirst_, spanEnd_) is 0). Clearing, counting,
+// scanning, AND and copying touch only the span, so a bitmap holding a few
+// record numbers of a large table (a one-key filter result, the view it
+// leaves) costs by its span, not by the table's size.
+//
 // A bitmap is used by one thread at a time; TRecordsBitmapStack, the
 // process-wide pool of spare bitmaps, is guarded by its own lock.
 #pragma once
@@ -26,6 +32,11 @@ class TRecordsBitmap {
  public:
   TRecordsBitmap() = default;
   explicit TRecordsBitmap(uint32_t size) { SetSize(size); }
+  TRecordsBitmap(const TRecordsBitmap& other) = default;
+  TRecordsBitmap(TRecordsBitmap&& other) noexcept = default;
+  // Copies only the other's span into storage already allocated.
+  TRecordsBitmap& operator=(const TRecordsBitmap& other);
+  TRecordsBitmap& operator=(TRecordsBitmap&& other) noexcept = default;
 
   // Sets the logical size to `size` records (rounded up to a multiple of 32).
   // Bits of record numbers that stay inside keep their value; new bits are 0.
@@ -65,8 +76,25 @@ class TRecordsBitmap {
  private:
   static constexpr size_t kGranuleWords = 64;  // 256 bytes
 
+  // Takes word w into the span.
+  void Widen(uint32_t w) {
+    if (spanFirst_ == spanEnd_) {
+      spanFirst_ = w;
+      spanEnd_ = w + 1;
+    } else {
+      if (w < spanFirst_) spanFirst_ = w;
+      if (w >= spanEnd_) spanEnd_ = w + 1;
+    }
+  }
+  // Zeroes words [first, end) (end exclusive) of the storage.
+  void ZeroWords(uint32_t first, uint32_t end);
+
   uint32_t wordCount_ = 0;       // logical size in 32-bit words
   std::vector<uint32_t> words_;  // capacity in granules; words beyond wordCount_ are 0
+  // Words that may be non-zero: [spanFirst_, spanEnd_), empty when equal
+  // (then both 0). spanEnd_ <= wordCount_.
+  uint32_t spanFirst_ = 0;
+  uint32_t spanEnd_ = 0;
 };
 
 // The process-wide pool of spare bitmaps. Keeps up to kMaxSpare returned

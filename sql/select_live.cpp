@@ -104,10 +104,19 @@ void TSelectExecutor::TImpl::ExecuteLive(TQueryRun& run) {
   TSourceRun& source = run.Sources.front();
   TDataCursor& cursor = *source.Cursor;
   run.LiveCursor = &cursor;
-  if (cursor.FilterCount() > 0) cursor.DropFilter(nullptr);
-  run.LiveFilter = nullptr;
   TExpToken* where = run.Query.WhereExpression.get();
-  if (where) {
+  // The previous execution's WHERE filter, still the cursor's only filter,
+  // takes the new parameter values in place: the view is rebuilt once
+  // instead of once without the filter and once with it.
+  TFilter* previous = run.LiveFilter;
+  if (where && previous && cursor.FilterCount() == 1 && cursor.Filters().front() == previous &&
+      previous->Active() && !previous->IsCallback() && !ContainsSubSelect(where)) {
+    cursor.ReplaceFilterExpression(previous, CopyTree(*where));
+  } else {
+    if (cursor.FilterCount() > 0) cursor.DropFilter(nullptr);
+    run.LiveFilter = nullptr;
+  }
+  if (where && !run.LiveFilter) {
     if (ContainsSubSelect(where)) {
       run.LiveFilter = cursor.AddFilter(
           &run,

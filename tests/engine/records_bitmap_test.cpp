@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
+#include <utility>
 #include <vector>
 
 namespace rudira {
@@ -59,7 +61,7 @@ TEST(RecordsBitmapTest, RandomOperationsAgreeWithAFlagVector) {
     const uint32_t density = 1 + random() % 100;
     for (int step = 0; step < 2000; ++step) {
       const uint32_t n = 1 + random() % size;
-      switch (random() % 8) {
+      switch (random() % 10) {
         case 0: case 1: case 2:
           if (random() % 100 < density) {
             bitmap.Set(n);
@@ -79,9 +81,13 @@ TEST(RecordsBitmapTest, RandomOperationsAgreeWithAFlagVector) {
           ASSERT_EQ(bitmap.PriorSet(n), model.Prior(n)) << n;
           break;
         case 6: {
+          // The other's bits lie in a window of the size: AND and OR meet
+          // bits on both sides of it.
           TRecordsBitmap other(size);
           Model otherModel{std::vector<bool>(size, false)};
-          for (uint32_t k = 1; k <= size; ++k) {
+          const uint32_t from = 1 + random() % size;
+          const uint32_t to = std::min<uint32_t>(size, from + static_cast<uint32_t>(random() % size));
+          for (uint32_t k = from; k <= to; ++k) {
             if (random() % 100 < density) {
               other.Set(k);
               otherModel.bits[k - 1] = true;
@@ -95,6 +101,23 @@ TEST(RecordsBitmapTest, RandomOperationsAgreeWithAFlagVector) {
           }
           break;
         }
+        case 7: {
+          // Copied into a bitmap of another size with bits of its own, and
+          // carried on as the copy.
+          TRecordsBitmap copy(32 * (1 + random() % 60));
+          for (int k = 0; k < 20; ++k) copy.Set(1 + random() % copy.Size());
+          copy = bitmap;
+          ExpectSame(copy, model);
+          ASSERT_TRUE(copy == bitmap);
+          bitmap = std::move(copy);
+          break;
+        }
+        case 8:
+          if (random() % 20 == 0) {
+            bitmap.ClearAll();
+            model.bits.assign(size, false);
+          }
+          break;
         default:
           ASSERT_EQ(bitmap.Test(n), model.bits[n - 1]);
           break;

@@ -85,6 +85,34 @@ TEST_F(SelectExecution, LiveNaturalOrderShowsAnAppendedRecordAtItsSlot) {
   EXPECT_EQ(Rows(executor), (Lines{"7|70|'g'|1", "2|20|'B'|1", "8|80|'h'|1"}));
 }
 
+TEST_F(SelectExecution, LiveResultExecutedAgainShowsTheRowsOfTheNewValues) {
+  TSelectExecutor executor(*session_, *db_, true, -1);
+  executor.Prepare("select * from t Where B = ?");
+  const auto execute = [&](int32_t b) {
+    std::vector<uint8_t> buffer;
+    std::vector<TParameterDescriptor> parameters{IntParameter(buffer, b)};
+    executor.Execute(parameters, buffer.data());
+    EXPECT_TRUE(executor.LiveResult());
+    return Rows(executor);
+  };
+  const Lines twenty{"2|20|'B'|1", "4|20|'d'|NULL"};
+  EXPECT_EQ(execute(20), twenty);
+  EXPECT_EQ(execute(10), (Lines{"1|10|'a'|2"}));
+  EXPECT_EQ(executor.RowCount(), 1);
+  EXPECT_EQ(execute(99), Lines{});
+  EXPECT_EQ(executor.RowCount(), 0);
+  // A record appended through the result follows the values bound last.
+  TDataCursor& cursor = *executor.ResultCursor();
+  std::vector<uint8_t> record(cursor.RecordSize());
+  Fill(cursor, record, {5, 99, std::string("e"), 0});
+  cursor.AppendRecord(record.data());
+  EXPECT_EQ(Rows(executor), (Lines{"5|99|'e'|0"}));
+  // A filter set on the result from outside goes with the next execution.
+  cursor.ActivateFilter(cursor.AddFilter("A = 1"));
+  EXPECT_EQ(execute(20), twenty);
+  EXPECT_EQ(executor.RowCount(), 2);
+}
+
 TEST_F(SelectExecution, LiveOrCannedByTheOrderByIndex) {
   struct Case {
     const char* Sql;
