@@ -9,19 +9,19 @@ TBlockCache::~TBlockCache() = default;
 
 std::vector<TBlock*> TBlockCache::ModifiedBlocks() const {
   std::vector<TBlock*> result;
-  for (const auto& b : sorted_) {
-    if (b->Modified()) result.push_back(b.get());
+  for (TBlock* b : Sorted()) {
+    if (b->Modified()) result.push_back(b);
   }
   return result;
 }
 
 bool TBlockCache::AnyPinned() const {
-  return std::any_of(sorted_.begin(), sorted_.end(), [](const auto& b) { return b->Pinned(); });
+  return items_.Any([](const TBlock* b) { return b->Pinned(); });
 }
 
 void TBlockCache::Clear() {
   std::vector<std::unique_ptr<TBlock>> kept;
-  for (auto& b : sorted_) {
+  items_.TakeAll([&](std::unique_ptr<TBlock> b) {
     b->mruPrev_ = nullptr;
     b->mruNext_ = nullptr;
     if (b->Pinned()) {
@@ -29,11 +29,10 @@ void TBlockCache::Clear() {
     } else {
       stack_.Push(std::move(b));
     }
-  }
-  sorted_ = std::move(kept);
+  });
   mruHead_ = nullptr;
   mruTail_ = nullptr;
-  for (auto& b : sorted_) LinkFront(b.get());
+  for (auto& b : kept) LinkFront(items_.Insert(std::move(b)));
 }
 
 }  // namespace rudira

@@ -1,6 +1,6 @@
 // TBlockCache: the cached blocks of one BLOB file.
 //
-// Blocks live in a vector sorted by block number (binary search) and in a
+// Blocks live in a table keyed by block number and in a
 // most-recently-used list threaded through the blocks themselves
 // (storage/sorted_mru_list.h). A lookup checks the four most recently used
 // blocks before searching, because a chain is walked block by block and
@@ -42,7 +42,7 @@ class TBlockCache : public TSortedMruList<TBlock, TBlockStack, &TBlock::BlockNo>
   void Clear();
 
   // All cached blocks in block-number order.
-  const std::vector<std::unique_ptr<TBlock>>& Blocks() const { return sorted_; }
+  std::vector<TBlock*> Blocks() const { return Sorted(); }
 };
 
 }  // namespace rudira

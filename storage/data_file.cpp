@@ -327,76 +327,48 @@ TRecord* TDataFile::MakeRoom(int32_t recordNo) {
   return cache_.Insert(std::move(record));
 }
 
-void TDataFile::ReadRun(int32_t first, int32_t count, int32_t wanted, bool backward) {
+void TDataFile::ReadRun(int32_t first, int32_t count, int32_t wanted) {
   const size_t recordSize = header_.RecordSize;
-  std::vector<uint8_t> bytes(static_cast<size_t>(count) * recordSize);
+  const size_t size = static_cast<size_t>(count) * recordSize;
+  uint8_t* bytes = cache_.RunBuffer(first, size);
   int32_t bytesRead;
   {
     TFileAccess access(*this);
     Seek(kSeekFromBeginning, RecordOffset(first));
-    bytesRead = ReadBuffer(bytes.data(), static_cast<int32_t>(bytes.size()), /*allowShort=*/true);
+    bytesRead = ReadBuffer(bytes, static_cast<int32_t>(size), /*allowShort=*/true);
   }
   const int32_t recordsRead = bytesRead < 0 ? 0 : static_cast<int32_t>(static_cast<size_t>(bytesRead) / recordSize);
-  // The wanted record first, pinned, so that making room for the read-ahead
-  // records cannot evict it.
-  TRecord* target = cache_.Peek(wanted);
-  if (target == nullptr) {
-    if (wanted - first >= recordsRead) Raise(RUDIRA_READERR);
-    target = MakeRoom(wanted);
-    uint8_t* data = target->Data();
-    std::memcpy(data, bytes.data() + static_cast<size_t>(wanted - first) * recordSize, recordSize);
-    if (header_.Encrypted) Scramble(data, recordSize, kRecordScrambleSeed);
+  // Records short of the file's end are those appended in the cache and not
+  // written yet; those are cached, so a missing one means the file is
+  // shorter than its header says. The wanted record is not cached (a miss).
+  if (wanted - first >= recordsRead) Raise(RUDIRA_READERR);
+  for (int32_t n = first + recordsRead; n < first + count; ++n) {
+    if (cache_.Peek(n) == nullptr) Raise(RUDIRA_READERR);
   }
-  target->Pin();
-  // The other records of the run that are not cached yet. Records short of
-  // the file's end are those appended in the cache and not written yet;
-  // those are cached, so a missing one means the file is shorter than its
-  // header says.
-  std::vector<int32_t> missing;
-  for (int32_t i = 0; i < count; ++i) {
-    const int32_t n = first + i;
-    if (n == wanted || cache_.Peek(n) != nullptr) continue;  // cached bytes win
-    if (i >= recordsRead) {
-      target->Unpin();
-      Raise(RUDIRA_READERR);
-    }
-    missing.push_back(n);
-  }
-  // Read-ahead records take free room and clean records only: they are a
-  // guess, not worth a write or a larger cache. Nearest to the wanted record
-  // first, in the run's direction.
-  if (backward) std::reverse(missing.begin(), missing.end());
-  const size_t room = cache_.Capacity() > cache_.Count() ? cache_.Capacity() - cache_.Count() : 0;
-  std::vector<std::unique_ptr<TRecord>> records;
-  for (size_t i = 0; i < std::min(room, missing.size()); ++i) records.push_back(recordStack_.Pop());
-  if (records.size() < missing.size()) {
-    for (auto& victim : cache_.TakeCleanVictims(missing.size() - records.size())) records.push_back(std::move(victim));
-  }
-  missing.resize(records.size());
-  std::sort(missing.begin(), missing.end());
-  for (size_t i = 0; i < records.size(); ++i) {
-    const int32_t n = missing[i];
-    records[i]->Reset(this, n, recordSize);
-    std::memcpy(records[i]->Data(), bytes.data() + static_cast<size_t>(n - first) * recordSize, recordSize);
-    if (header_.Encrypted) Scramble(records[i]->Data(), recordSize, kRecordScrambleSeed);
-  }
-  cache_.InsertSorted(std::move(records));
-  target->Unpin();
-  cache_.Find(wanted);  // the wanted record is the most recently used
+  cache_.SetRunRead(recordsRead);
 }
 
 TRecord* TDataFile::GetRecord(int32_t recordNo, bool backward) {
   if (recordNo < 1 || recordNo > RecordSlotCount()) Raise(RUDIRA_FILECORRUPT);
   if (TRecord* cached = cache_.Find(recordNo)) return cached;
-  int32_t first = recordNo;
-  int32_t count = std::min(readAheadCount_, RecordSlotCount() - recordNo + 1);
-  if (backward) {
-    first = std::max(1, recordNo - readAheadCount_ + 1);
-    count = recordNo - first + 1;
+  const size_t recordSize = header_.RecordSize;
+  if (cache_.RunRecord(recordNo, recordSize) == nullptr) {
+    int32_t first = recordNo;
+    int32_t count = std::min(readAheadCount_, RecordSlotCount() - recordNo + 1);
+    if (backward) {
+      first = std::max(1, recordNo - readAheadCount_ + 1);
+      count = recordNo - first + 1;
+    }
+    ReadRun(first, count, recordNo);
   }
-  ReadRun(first, count, recordNo, backward);
-  TRecord* record = cache_.Find(recordNo);
-  if (record == nullptr) Raise(RUDIRA_FILECORRUPT);
+  // Making room may write modified records back, which the run takes in;
+  // its bytes are copied only afterwards.
+  TRecord* record = MakeRoom(recordNo);
+  const uint8_t* stored = cache_.RunRecord(recordNo, recordSize);
+  if (stored == nullptr) Raise(RUDIRA_FILECORRUPT);
+  uint8_t* data = record->Data();
+  std::memcpy(data, stored, recordSize);
+  if (header_.Encrypted) Scramble(data, recordSize, kRecordScrambleSeed);
   return record;
 }
 
@@ -460,6 +432,7 @@ void TDataFile::WriteRun(const std::vector<TRecord*>& run) {
     Seek(kSeekFromBeginning, RecordOffset(run.front()->RecordNo()));
     WriteBuffer(bytes.data(), static_cast<int32_t>(bytes.size()));
   }
+  cache_.NoteWritten(run.front()->RecordNo(), bytes.data(), static_cast<int32_t>(run.size()), recordSize);
   for (TRecord* record : run) record->SetModified(false);
 }
 

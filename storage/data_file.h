@@ -13,8 +13,9 @@
 // In memory the data file keeps the header as read (description and password
 // as stored, i.e. scrambled when encrypted), one descriptor per field, a
 // modified flag for each, and the record cache: records are read in runs of
-// about 8 KiB, found through the four most recently used records and then by
-// binary search, and written back in runs of consecutive modified records.
+// about 8 KiB (a record of the run is copied out of the run when it is first
+// asked for), found through the four most recently used records and then by
+// number, and written back in runs of consecutive modified records.
 // Cached records are unscrambled; scrambling happens on the way to and from
 // the file.
 //
@@ -225,10 +226,11 @@ class TDataFile : public TFileHandler {
  private:
   [[noreturn]] void Raise(uint16_t code) const;
   void SizeCache();
-  // Reads `count` records starting at `first` with one positioned read and
-  // caches those not cached yet; `wanted` must end up cached, the others as
-  // room allows.
-  void ReadRun(int32_t first, int32_t count, int32_t wanted, bool backward);
+  // Reads `count` records starting at `first` with one positioned read into
+  // the cache's run buffer, from which GetRecord installs the records asked
+  // for. Raises 9217 when `wanted`, or a record of the run that is not
+  // cached, lies beyond the file's end.
+  void ReadRun(int32_t first, int32_t count, int32_t wanted);
   // A record object for record n, making room in the cache: a spare or new
   // one while there is room, else the least recently used clean record; when
   // there is none, modified records are written first (outside a

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <cstring>
 
 namespace rudira {
 
@@ -14,19 +15,9 @@ TRecord* TRecordCache::Insert(std::unique_ptr<TRecord> record) {
 }
 
 void TRecordCache::InsertSorted(std::vector<std::unique_ptr<TRecord>> records) {
-  if (records.empty()) return;
-  const auto byNumber = [](const std::unique_ptr<TRecord>& a, const std::unique_ptr<TRecord>& b) {
-    return a->RecordNo() < b->RecordNo();
-  };
-  assert(std::is_sorted(records.begin(), records.end(), byNumber));
-  const size_t oldCount = sorted_.size();
-  for (auto& record : records) {
-    record->cache_ = this;
-    if (record->Modified()) NoteModified(record->RecordNo());
-    LinkFront(record.get());
-    sorted_.push_back(std::move(record));
-  }
-  std::inplace_merge(sorted_.begin(), sorted_.begin() + static_cast<ptrdiff_t>(oldCount), sorted_.end(), byNumber);
+  assert(std::is_sorted(records.begin(), records.end(),
+                        [](const auto& a, const auto& b) { return a->RecordNo() < b->RecordNo(); }));
+  for (auto& record : records) Insert(std::move(record));
 }
 
 std::vector<std::unique_ptr<TRecord>> TRecordCache::TakeCleanVictims(size_t count) {
@@ -37,23 +28,8 @@ std::vector<std::unique_ptr<TRecord>> TRecordCache::TakeCleanVictims(size_t coun
     if (!r->Modified() && !r->Pinned()) chosen.push_back(r);
     else if (chosen.empty()) ExtendHeldTail(r);
   }
-  if (chosen.empty()) return victims;
-  for (TRecord* r : chosen) {
-    Unlink(r);
-    r->evicting_ = true;
-  }
-  // One compaction pass moves the chosen records out of the sorted list.
-  size_t kept = 0;
-  for (size_t i = 0; i < sorted_.size(); ++i) {
-    if (sorted_[i]->evicting_) {
-      sorted_[i]->evicting_ = false;
-      victims.push_back(std::move(sorted_[i]));
-    } else {
-      if (kept != i) sorted_[kept] = std::move(sorted_[i]);
-      ++kept;
-    }
-  }
-  sorted_.resize(kept);
+  victims.reserve(chosen.size());
+  for (TRecord* r : chosen) victims.push_back(Remove(r));
   return victims;
 }
 
@@ -84,12 +60,25 @@ void TRecordCache::Clear() {
   ForgetHeldRun();
   mruHead_ = nullptr;
   mruTail_ = nullptr;
-  for (auto& r : sorted_) {
+  items_.TakeAll([this](std::unique_ptr<TRecord> r) {
     assert(!r->Pinned());
     stack_.Push(std::move(r));
-  }
-  sorted_.clear();
+  });
   modifiedNumbers_.clear();
+  run_.Count = 0;
+}
+
+const uint8_t* TRecordCache::RunRecord(int32_t recordNo, size_t recordSize) const {
+  if (recordNo < run_.First || recordNo - run_.First >= run_.Count) return nullptr;
+  return run_.Bytes.data() + static_cast<size_t>(recordNo - run_.First) * recordSize;
+}
+
+void TRecordCache::NoteWritten(int32_t first, const uint8_t* bytes, int32_t count, size_t recordSize) {
+  const int32_t from = std::max(first, run_.First);
+  const int32_t to = std::min(first + count, run_.First + run_.Count);
+  if (from >= to) return;
+  std::memcpy(run_.Bytes.data() + static_cast<size_t>(from - run_.First) * recordSize,
+              bytes + static_cast<size_t>(from - first) * recordSize, static_cast<size_t>(to - from) * recordSize);
 }
 
 }  // namespace rudira

@@ -418,8 +418,10 @@ TEST_F(DataFileTest, AnotherProcessesWritesAreSeenThroughTheChangeCount) {
   TDataFile file(PathOf("t.DAT"), false);
   file.Open();
   Insert(file, 1, "mine");
+  Insert(file, 2, "mine too");
   WriteAll(file);
-  file.GetRecord(1);
+  file.DropCache();
+  file.GetRecord(1);  // reads the run 1..2; record 2 is not asked for
   const pid_t child = ::fork();
   ASSERT_GE(child, 0);
   if (child == 0) {
@@ -429,7 +431,10 @@ TEST_F(DataFileTest, AnotherProcessesWritesAreSeenThroughTheChangeCount) {
       TRecord* record = file.GetRecord(1);
       if (!StoreFieldValue(record->Data(), file.Fields()[1], std::string("theirs"), file.Locale())) status = 2;
       file.MarkRecordModified(record);
-      Insert(file, 2, "new");
+      record = file.GetRecord(2);
+      if (!StoreFieldValue(record->Data(), file.Fields()[1], std::string("theirs too"), file.Locale())) status = 2;
+      file.MarkRecordModified(record);
+      Insert(file, 3, "new");
       WriteAll(file);
     } catch (...) {
       status = 3;
@@ -440,13 +445,17 @@ TEST_F(DataFileTest, AnotherProcessesWritesAreSeenThroughTheChangeCount) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFEXITED(status));
   ASSERT_EQ(WEXITSTATUS(status), 0);
-  // The cached record still shows the old bytes until the change is noticed.
+  // The records read still show the old bytes until the change is noticed.
   EXPECT_EQ(ReadFieldValue(file.GetRecord(1)->Data(), file.Fields()[1]), TFieldValue(std::string("mine")));
+  EXPECT_EQ(ReadFieldValue(file.GetRecord(2)->Data(), file.Fields()[1]), TFieldValue(std::string("mine too")));
+  file.DropCache();
+  file.GetRecord(1);
   ASSERT_TRUE(file.RereadHeader());
   file.DropCache();
-  EXPECT_EQ(file.RecordSlotCount(), 2);
+  EXPECT_EQ(file.RecordSlotCount(), 3);
   EXPECT_EQ(ReadFieldValue(file.GetRecord(1)->Data(), file.Fields()[1]), TFieldValue(std::string("theirs")));
-  EXPECT_EQ(ReadFieldValue(file.GetRecord(2)->Data(), file.Fields()[1]), TFieldValue(std::string("new")));
+  EXPECT_EQ(ReadFieldValue(file.GetRecord(2)->Data(), file.Fields()[1]), TFieldValue(std::string("theirs too")));
+  EXPECT_EQ(ReadFieldValue(file.GetRecord(3)->Data(), file.Fields()[1]), TFieldValue(std::string("new")));
   EXPECT_FALSE(file.RereadHeader());
 }
 
@@ -461,22 +470,68 @@ TEST_F(DataFileTest, ReadsComeInRunsOfAboutEightKilobytes) {
   TDataFile file(PathOf("t.DAT"), false);
   file.Open();
   EXPECT_EQ(file.ReadAheadCount(), 8192 / 26);
+  // A second user rewrites records while the reader does not look at the
+  // change count: the reader keeps showing the records its last runs read.
+  TDataFile writer(PathOf("t.DAT"), false);
+  writer.Open();
+  const auto rewrite = [&](std::initializer_list<int32_t> numbers) {
+    for (int32_t n : numbers) {
+      TRecord* record = writer.GetRecord(n);
+      ASSERT_TRUE(StoreFieldValue(record->Data(), writer.Fields()[1], std::string("changed"), writer.Locale()));
+      writer.MarkRecordModified(record);
+    }
+    WriteAll(writer);
+  };
+  const auto text = [&](int32_t n) { return ReadFieldValue(file.GetRecord(n)->Data(), file.Fields()[1]); };
+  const TFieldValue before(std::string("r"));
+  const TFieldValue changed(std::string("changed"));
   file.GetRecord(1);
-  EXPECT_EQ(file.Cache().Count(), 315u);
-  EXPECT_NE(file.Cache().Peek(315), nullptr);
-  EXPECT_EQ(file.Cache().Peek(316), nullptr);
+  rewrite({2, 315, 316});
+  EXPECT_EQ(text(2), before);
+  EXPECT_EQ(text(315), before);
+  EXPECT_EQ(text(316), changed);
   // A run is cut at the last record.
   file.DropCache();
   file.GetRecord(900);
-  EXPECT_EQ(file.Cache().Count(), 101u);
+  rewrite({1000});
+  EXPECT_EQ(text(1000), before);
   // A backward run ends at the wanted record.
   file.DropCache();
   file.GetRecord(400, /*backward=*/true);
-  EXPECT_NE(file.Cache().Peek(86), nullptr);
-  EXPECT_EQ(file.Cache().Peek(85), nullptr);
-  EXPECT_EQ(file.Cache().Peek(401), nullptr);
+  rewrite({85, 86, 401});
+  EXPECT_EQ(text(86), before);
+  EXPECT_EQ(text(85), changed);
+  EXPECT_EQ(text(401), changed);
   for (int32_t n : {86, 200, 400}) {
     EXPECT_EQ(ReadFieldValue(file.GetRecord(n)->Data(), file.Fields()[0]), TFieldValue(n));
+  }
+}
+
+TEST_F(DataFileTest, RecordsWrittenBackAndEvictedReadBackAsWritten) {
+  DataFileDefinition encrypted = SmallDefinition();
+  encrypted.Encrypted = true;
+  encrypted.Password = "secret";
+  for (const auto& [name, definition] : {std::pair{"plain.DAT", SmallDefinition()}, std::pair{"secret.DAT", encrypted}}) {
+    SCOPED_TRACE(name);
+    Create(name, definition);
+    TDataFile file(PathOf(name), false);
+    file.SetBufferLimits({.MaxBytes = 26 * 4, .MaxCount = 8192});
+    file.Open();
+    for (int i = 1; i <= 50; ++i) Insert(file, i, "old");
+    WriteAll(file);
+    file.DropCache();
+    // Record 2 comes from the run over 1..50 that record 1 read, is changed
+    // and written back, then leaves the four-record cache while that run is
+    // still the last one read.
+    file.GetRecord(1);
+    TRecord* second = file.GetRecord(2);
+    ASSERT_TRUE(StoreFieldValue(second->Data(), file.Fields()[1], std::string("new"), file.Locale()));
+    file.MarkRecordModified(second);
+    file.WriteRecords();
+    for (int32_t n = 3; n <= 10; ++n) file.GetRecord(n);
+    ASSERT_EQ(file.Cache().Peek(2), nullptr);
+    EXPECT_EQ(ReadFieldValue(file.GetRecord(2)->Data(), file.Fields()[1]), TFieldValue(std::string("new")));
+    EXPECT_EQ(ReadFieldValue(file.GetRecord(1)->Data(), file.Fields()[1]), TFieldValue(std::string("old")));
   }
 }
 
