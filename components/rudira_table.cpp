@@ -6,6 +6,7 @@
 #include "components/dataset_messages.h"
 #include "components/rudira_database.h"
 #include "components/rudira_session.h"
+#include "engine/table_verifier.h"
 #include "storage/field_definitions.h"
 #include "storage/field_type.h"
 #include "storage/index_key.h"
@@ -427,6 +428,37 @@ void TRUDIRATable::CreateTable() {
     throw;
   }
   CloseDatabase();
+}
+
+bool TRUDIRATable::VerifyTable() {
+  const auto run = [this](TDataCursor& cursor) {
+    TTableVerifier verifier(*cursor.Table());
+    verifier.SetProgress([this](const std::string& step, int percentDone) {
+      if (OnVerifyProgress) OnVerifyProgress(*this, step, percentDone);
+    });
+    verifier.SetLog([this](const std::string& message) {
+      if (OnVerifyLog) OnVerifyLog(*this, message);
+    });
+    return verifier.Run();
+  };
+  if (Active()) return run(*ownCursor_);
+  if (tableName_.empty()) RaiseDatabaseError(kNoTableName);
+  OpenDatabase();
+  bool sound = false;
+  try {
+    std::unique_ptr<TDataCursor> cursor = NewCursor();
+    cursor->SetExclusive(exclusive_);
+    // Natural order: opening reads no index page, so a damaged index is
+    // found by the check instead of failing the open.
+    cursor->SetNaturalOrder(true);
+    cursor->OpenCursor();
+    sound = run(*cursor);
+  } catch (...) {
+    CloseDatabase();
+    throw;
+  }
+  CloseDatabase();
+  return sound;
 }
 
 void TRUDIRATable::DeleteTable() {

@@ -106,8 +106,19 @@ class TRUDIRATable : public TRUDIRADBDataSet {
   void CreateTable();
   void DeleteTable();
 
-  // Stepped progress and log events of maintenance operations this system
-  // does not run (published so that streamed forms load).
+  // Checks the table's files in full (engine/table_verifier.h: headers,
+  // record slots, every index against the data file, every BLOB chain):
+  // OnVerifyProgress is told after each step (its name and the percentage
+  // of steps done), OnVerifyLog each finding and the closing "OK" or
+  // "DAMAGED (n problems)". Returns whether the table is sound. An open
+  // table is checked through its own cursor; a closed one is opened for the
+  // check (with Exclusive) and closed again. A table that cannot be opened
+  // at all raises its engine error.
+  bool VerifyTable();
+
+  // Stepped progress and log events: the verify events above; repair and
+  // upgrade are operations this system does not run (published so that
+  // streamed forms load).
   std::function<void(TRUDIRATable&, const std::string& step, int percentDone)> OnVerifyProgress, OnRepairProgress,
       OnUpgradeProgress;
   std::function<void(TRUDIRATable&, const std::string& logMessage)> OnVerifyLog, OnRepairLog, OnUpgradeLog;

@@ -1,25 +1,12 @@
 // .verify TABLE: checks a table's files and reports what it found.
 //
-// Under the table's reader lock (other users may read meanwhile, none
-// writes) it checks:
-//   - the headers of the data, index and BLOB files (the engine's own
-//     validation of each header and of the field and index descriptors);
-//   - every record slot of the data file: status 0 (in use) with its own
-//     number in bytes 1..4, or 1 (deleted);
-//   - the index file's count of records in use against the records found;
-//   - every index tree (primary, secondary, the deleted-records index and
-//     the text index): page types, key order, separators, subtree counts and
-//     sibling links;
-//   - every entry of the primary, secondary and deleted-records indexes
-//     against the data file: it names a slot (a record in use, except in
-//     the deleted-records index, which holds every slot), no record has two
-//     entries or none, and the entry's key is the one the record's values
-//     give. This finds the damage that only a disagreement between the
-//     files shows (an index written before the data file, or after).
-// At most ten findings are written per index, the rest counted.
-// Each finding is one line "TABLE: ..."; the last line is "TABLE: OK" or
-// "TABLE: DAMAGED (n problems)". An engine error while reading (a page that
-// does not decode, a short file) is a finding too.
+// The table is opened through a cursor and checked by the engine's full
+// verification (engine/table_verifier.h: headers, record slots, every index
+// walked against the data file, every BLOB chain read to its length) under
+// the table's reader lock, so other users may read meanwhile, none writes.
+// Each line the verification tells becomes one line "TABLE: ..."; the last
+// line is "TABLE: OK" or "TABLE: DAMAGED (n problems)". A table that cannot
+// be opened gives its engine error as the one finding.
 #pragma once
 
 #include <string>

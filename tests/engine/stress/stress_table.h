@@ -20,7 +20,7 @@
 #include <string>
 
 #include "engine/cursor/cursor_fixture.h"
-#include "storage/index_tree.h"
+#include "engine/table_verifier.h"
 
 namespace rudira::stresstest {
 
@@ -150,19 +150,19 @@ class StressTableTest : public CursorTest {
     return {};
   }
 
-  // The engine's verification of the table (headers, then each index tree
-  // walked in full) and the indexes against the data file: every index
-  // holds exactly the records of `rows`, in its key order, and the cursor's
-  // record count is theirs. Empty text when all agree.
+  // The engine's full verification of the table (headers, every index
+  // entry against its record, every memo chain; its faults joined as the
+  // text), then the indexes walked through a cursor: every index holds
+  // exactly the records of `rows` at the versions read from the data file,
+  // in its key order, and the cursor's record count is theirs. Empty text
+  // when all agree.
   std::string CheckIndexes(const std::map<int32_t, StoredRow>& rows) {
     auto cursor = Open(kTable);
-    cursor->Table()->Verify();
-    for (int slot : {0, 1, 2}) {
-      const int64_t entries = TIndexTree(cursor->Table()->IndexFile(), slot).Check();
-      if (entries != static_cast<int64_t>(rows.size())) {
-        return "index slot " + std::to_string(slot) + " has " + std::to_string(entries) + " entries for " +
-               std::to_string(rows.size()) + " records";
-      }
+    TTableVerifier verifier(*cursor->Table());
+    if (!verifier.Run()) {
+      std::string faults;
+      for (const TVerifyFault& fault : verifier.Faults()) faults += (faults.empty() ? "" : "; ") + fault.Text;
+      return faults;
     }
     if (cursor->GetRecordCount() != static_cast<int32_t>(rows.size())) return "record count differs";
     for (const char* index : {"", "ByName", "ByGroup"}) {
