@@ -197,9 +197,16 @@ void TDataTable::UnlockRecord(int32_t recordNo) {
   deferredUnlocks_.Clear(n);
 }
 
+// Record bytes lie below kRecordLockBase in reverse record order, and the
+// operating system keeps a process's locks of a file as a list ordered by
+// offset, searched from its start at every unlock. Releasing the highest
+// record number first releases the lowest byte first, so each unlock finds
+// its lock at the head of the list instead of walking past all the others a
+// long transaction holds (quadratic in the locks held).
 void TDataTable::PerformDeferredUnlocks() {
   bool ok = true;
-  for (uint32_t n = deferredUnlocks_.NextSet(1); n != 0; n = deferredUnlocks_.NextSet(n + 1)) {
+  for (uint32_t n = deferredUnlocks_.PriorSet(deferredUnlocks_.Size()); n != 0;
+       n = n > 1 ? deferredUnlocks_.PriorSet(n - 1) : 0) {
     if (lockedRecords_.Test(n)) {
       ok = dataFile_->UnlockRegion(1, RecordLockOffset(static_cast<int32_t>(n))) && ok;
       lockedRecords_.Clear(n);
@@ -212,7 +219,9 @@ void TDataTable::PerformDeferredUnlocks() {
 void TDataTable::UnlockAllRecords() {
   if (!dataFile_) return;
   bool ok = true;
-  for (uint32_t n = lockedRecords_.NextSet(1); n != 0; n = lockedRecords_.NextSet(n + 1)) {
+  // Highest record first, as in PerformDeferredUnlocks.
+  for (uint32_t n = lockedRecords_.PriorSet(lockedRecords_.Size()); n != 0;
+       n = n > 1 ? lockedRecords_.PriorSet(n - 1) : 0) {
     ok = dataFile_->UnlockRegion(1, RecordLockOffset(static_cast<int32_t>(n))) && ok;
   }
   lockedRecords_.ClearAll();

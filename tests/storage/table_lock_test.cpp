@@ -250,6 +250,31 @@ TEST_F(TableLockTest, InsideATransactionAnUnlockedRecordStaysLockedUntilTheEnd) 
   other->UnlockRecord(2);
 }
 
+TEST_F(TableLockTest, EndOfTransactionReleasesEveryDeferredUnlockAndKeepsTheHeldLocks) {
+  auto table = Table("t");
+  table->Open();
+  table->TransactionLock();
+  table->SetInTransaction(true);
+  const int32_t deferred[] = {1, 2, 41, 1000, 999, 63, 64};
+  const int32_t held = 40;
+  for (int32_t n : deferred) table->LockRecord(n);
+  table->LockRecord(held);
+  for (int32_t n : deferred) table->UnlockRecord(n);
+  auto lockedOnDisk = [this](int32_t n) { return RangeLockedOnDisk(Path(".DAT"), 4294967294LL - n, 1); };
+  for (int32_t n : deferred) EXPECT_TRUE(lockedOnDisk(n)) << n;
+  table->SetInTransaction(false);
+  table->PerformDeferredUnlocks();
+  table->TransactionUnlock();
+  for (int32_t n : deferred) {
+    EXPECT_FALSE(lockedOnDisk(n)) << n;
+    EXPECT_FALSE(table->RecordLockedHere(n)) << n;
+  }
+  EXPECT_TRUE(lockedOnDisk(held));
+  EXPECT_TRUE(table->RecordLockedHere(held));
+  table->UnlockRecord(held);
+  EXPECT_FALSE(lockedOnDisk(held));
+}
+
 TEST_F(TableLockTest, ExclusiveTableTakesNoLocks) {
   TTableChild child;
   child.Start([this](TTableChild::Channel& channel) {
