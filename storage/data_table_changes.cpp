@@ -91,6 +91,7 @@ void TDataTable::DropCaches(bool shrink, bool rereadHeaders) {
 void TDataTable::SetInTransaction(bool value) {
   inTransaction_ = value;
   if (dataFile_) dataFile_->SetInTransaction(value);
+  if (indexFile_) indexFile_->SetInTransaction(value);
   if (blobFile_) blobFile_->SetInTransaction(value);
 }
 

@@ -157,6 +157,10 @@ class TIndexFile : public TFileHandler {
   void DropPages();
   // Evicts clean pages down to each slot's limit.
   void ShrinkPages();
+  // Inside a transaction the modified pages of the permanent indexes stay
+  // cached until the commit writes them (a rollback drops them): making
+  // room then never writes them, the cache grows instead.
+  void SetInTransaction(bool value) { inTransaction_ = value; }
   // NextPageNumber of the file holding `slot`'s pages.
   int32_t NextPageNumber(int slot) const;
   // The page shape and key order of `slot`.
@@ -216,6 +220,7 @@ class TIndexFile : public TFileHandler {
   TIndexHeader header_;                       // as held in memory, temporary definitions included
   bool headerModified_ = false;               // header differs from the file
   bool encrypted_ = false;                    // header and pages scrambled
+  bool inTransaction_ = false;                // never write permanent pages to make room
   std::string privateDirectory_;              // where the temporary companion lives
   int32_t indexBufferBytes_ = kDefaultIndexBufferBytes;
   std::vector<TFieldDescriptor> fields_;      // the table's fields, for keys and checks

@@ -83,7 +83,7 @@ std::unique_ptr<TPage> TIndexFile::MakeRoom(int slot) {
   if (auto page = cache.TakeVictim()) return page;
   const bool temporary = IsTemporarySlot(slot);
   bool writable = false;
-  for (int s = 0; s < kIndexSlotCount; ++s) {
+  for (int s = 0; s < kIndexSlotCount && (temporary || !inTransaction_); ++s) {
     if (IsTemporarySlot(s) == temporary && caches_[s]->HasWritablePages()) writable = true;
   }
   if (writable) {

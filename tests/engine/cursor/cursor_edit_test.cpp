@@ -4,6 +4,7 @@
 #include "engine/cursor/cursor_fixture.h"
 
 #include <map>
+#include <numeric>
 #include <random>
 
 #include "engine/error_codes.h"
@@ -294,13 +295,7 @@ TEST_F(CursorEditTest, RandomEditsMatchAModel) {
   }
 }
 
-class CursorTransactionTest : public CursorTest {
- protected:
-  void SetUp() override {
-    CursorTest::SetUp();
-    CreatePeople();
-  }
-};
+class CursorTransactionTest : public CursorEditTest {};
 
 TEST_F(CursorTransactionTest, RecordStaysLockedUntilCommitButItsCursorMayEditAgain) {
   session_->SetLockRetryCount(255);
@@ -340,6 +335,42 @@ TEST_F(CursorTransactionTest, RollbackTakesBackAppendedRecords) {
   EXPECT_EQ(cursor->GetRecordCount(), 1);
   AddPerson(*cursor, 3, "Chiyo", "Kobe");
   EXPECT_EQ(Walk(*cursor), (std::vector<int32_t>{1, 3}));
+}
+
+TEST_F(CursorTransactionTest, DeletesOverflowingTheIndexCachesWriteNothingUntilRollbackTakesThemBack) {
+  // Enough records that each index spans many more pages than its cache
+  // holds at the default buffer sizes.
+  constexpr int32_t kPeople = 1500;
+  auto cursor = Open("people");
+  for (int32_t id = 1; id <= kPeople; ++id) {
+    AddPerson(*cursor, id, "N" + std::to_string(id), "C" + std::to_string(id % 7));
+  }
+  const std::vector<char> dataBefore = FileBytes("people.DAT");
+  const std::vector<char> indexBefore = FileBytes("people.IDX");
+  std::vector<int32_t> all(kPeople);
+  std::iota(all.begin(), all.end(), 1);
+
+  db_->StartTransaction();
+  std::vector<uint8_t> record(cursor->RecordSize());
+  cursor->SetToBegin();
+  ASSERT_EQ(cursor->GetNextRecord(record.data()), 0);
+  for (int32_t deleted = 0; deleted < kPeople - 100; ++deleted) {
+    ASSERT_EQ(cursor->GetCurrentRecord(record.data()), 0);
+    cursor->DeleteRecord(record.data());
+  }
+  EXPECT_EQ(cursor->GetRecordCount(), 100);
+  // Inside the transaction the changes stay in the caches.
+  EXPECT_EQ(FileBytes("people.IDX"), indexBefore);
+  EXPECT_EQ(FileBytes("people.DAT"), dataBefore);
+  db_->Rollback();
+
+  EXPECT_EQ(Walk(*cursor), all);
+  EXPECT_EQ(IndexCounts(*cursor),
+            (std::vector<int64_t>{kPeople, kPeople, kPeople, kPeople, kPeople}));
+  cursor->SetIndexName("ByName");
+  std::vector<uint8_t> key = Blank(*cursor);
+  Set(*cursor, key, "NAME", std::string("N777"));
+  EXPECT_TRUE(cursor->Find(key.data(), false, nullptr, 0, 0, false));
 }
 
 }  // namespace
