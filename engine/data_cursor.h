@@ -192,6 +192,11 @@ class TDataCursor {
   int32_t GetRecordNo();
   // Number of records in view.
   int32_t GetRecordCount();
+  // Natural order: the physical record numbers in view, ascending, found
+  // without reading a record (a statement that changes many rows collects
+  // them first and reads each one only when it changes it).
+  // REQUIRES: the cursor is in natural order.
+  std::vector<int32_t> ViewRecordNumbers();
 
   // Bookmarks: KeySize() bytes in index order, 4 in natural order.
   size_t BookmarkSize() const { return natural_ ? 4 : static_cast<size_t>(keySize_); }

@@ -8,6 +8,7 @@
 // corrupt page) drops the table's caches outside a transaction, so that no
 // half-made change is ever written.
 #include <algorithm>
+#include <cassert>
 #include <cstring>
 
 #include "engine/data_cursor.h"
@@ -126,6 +127,25 @@ uint16_t TDataCursor::BeginEdit(uint8_t* record) {
     ReleaseQuietly([&] { EndOperation(taken); });
     throw;
   }
+}
+
+// --- the rows a statement changes ---
+
+std::vector<int32_t> TDataCursor::ViewRecordNumbers() {
+  RequireOpen();
+  assert(natural_);
+  std::vector<int32_t> numbers;
+  if (structureOnly_) return numbers;
+  const bool taken = BeginOperation();
+  try {
+    numbers.reserve(static_cast<size_t>(std::max<int32_t>(viewCount_, 0)));
+    for (uint32_t n = view_.NextSet(1); n != 0; n = view_.NextSet(n + 1)) numbers.push_back(static_cast<int32_t>(n));
+  } catch (...) {
+    ReleaseQuietly([&] { EndOperation(taken); });
+    throw;
+  }
+  EndOperation(taken);
+  return numbers;
 }
 
 // --- shared steps of the writes ---

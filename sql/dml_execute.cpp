@@ -208,6 +208,15 @@ class TQualifyingRows {
     SetFilters();
     std::vector<std::vector<int32_t>> hits;
     TSourceRun& target = run_.Sources.front();
+    if (run_.Sources.size() == 1 && target.Kept.empty() && run_.RowConditions.empty()) {
+      // Every record the filters leave qualifies: their numbers come from
+      // the view without reading the records, which the changes read one
+      // at a time (a first pass reading them all would push each out of
+      // the record cache before its change reads it again).
+      for (int32_t recordNo : target.Cursor->ViewRecordNumbers()) hits.push_back({recordNo});
+      DropFilters();
+      return hits;
+    }
     target.Cursor->SetToBegin();
     while (target.Cursor->GetNextRecord(target.Record.data()) == 0) {
       if (!KeptHold(target)) continue;
@@ -219,14 +228,18 @@ class TQualifyingRows {
       }
       hits.push_back(std::move(hit));
     }
-    for (TSourceRun& source : run_.Sources) {
-      if (source.Cursor->FilterCount() > 0) source.Cursor->DropFilter(nullptr);
-      source.Filters.clear();
-    }
+    DropFilters();
     return hits;
   }
 
  private:
+  void DropFilters() {
+    for (TSourceRun& source : run_.Sources) {
+      if (source.Cursor->FilterCount() > 0) source.Cursor->DropFilter(nullptr);
+      source.Filters.clear();
+    }
+  }
+
   void SetFilters() {
     for (TSourceRun& source : run_.Sources) {
       if (source.Cursor->FilterCount() > 0) source.Cursor->DropFilter(nullptr);
