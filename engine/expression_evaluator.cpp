@@ -9,6 +9,7 @@
 #include <limits>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "engine/calendar.h"
 #include "engine/errors.h"
@@ -96,6 +97,10 @@ class Evaluator {
   ExpValue Cast(const TExpToken& node, const ExpValue& v);
   // -1, 0, 1 of two non-NULL values; `equality` applies the filter options.
   int Compare(const ExpValue& a, const ExpValue& b, bool equality);
+  // An integer column against an integer constant, the comparison of a
+  // filtered scan: compared as numbers straight from the column's node.
+  // False when the node is of another shape.
+  bool IntegerColumnComparison(const TExpToken& node, bool& result);
   bool Comparison(uint8_t op, const ExpValue& a, const ExpValue& b);
 
   TExpressionRecordAccess& access_;
@@ -147,6 +152,60 @@ ExpValue Evaluator::Column(const TExpToken& node) {
   access_.ReadColumn(node, value);
   value.SetType(node.DataType, node.SubType, node.DataSize, node.DataScale);
   return LoadExpValue(value);
+}
+
+// The value of an integer node of type `type`; false for other types.
+bool PlainInteger(const TExpToken& node, uint8_t type, int64_t& value) {
+  switch (type) {
+    case kFieldTypeSmallInt: value = node.Int16(); return true;
+    case kFieldTypeWord: value = node.UInt16(); return true;
+    case kFieldTypeInteger: value = node.Int32(); return true;
+    case kFieldTypeLargeInt: value = node.Int64(); return true;
+    default: return false;
+  }
+}
+
+bool IsPlainIntegerType(uint8_t type) {
+  return type == kFieldTypeSmallInt || type == kFieldTypeWord || type == kFieldTypeInteger ||
+         type == kFieldTypeLargeInt;
+}
+
+bool Evaluator::IntegerColumnComparison(const TExpToken& node, bool& result) {
+  const TExpToken* column = node.Left;
+  const TExpToken* constant = node.Right;
+  bool mirrored = false;
+  if (!column || !constant) return false;
+  if (column->NodeKind != kNodeColumn) {
+    std::swap(column, constant);
+    mirrored = true;
+  }
+  if (column->NodeKind != kNodeColumn || constant->NodeKind != kNodeConstant || constant->IsNull) return false;
+  if (!IsPlainIntegerType(column->DataType) || !IsPlainIntegerType(constant->DataType)) return false;
+  int64_t fixed = 0;
+  if (!PlainInteger(*constant, constant->DataType, fixed)) return false;
+  ScratchColumnNode scratch;
+  TExpToken& value = scratch.Node();
+  value.SetType(column->DataType, column->SubType, column->DataSize, column->DataScale);
+  value.IsNull = true;
+  access_.ReadColumn(*column, value);
+  value.SetType(column->DataType, column->SubType, column->DataSize, column->DataScale);
+  if (value.IsNull) {
+    // NULL against a value: only "<>" holds.
+    result = node.OpCode == kOpNotEqual;
+    return true;
+  }
+  int64_t read = 0;
+  PlainInteger(value, column->DataType, read);
+  const int c = mirrored ? Order(fixed, read) : Order(read, fixed);
+  switch (node.OpCode) {
+    case kOpEqual: result = c == 0; break;
+    case kOpNotEqual: result = c != 0; break;
+    case kOpLess: result = c < 0; break;
+    case kOpLessEqual: result = c <= 0; break;
+    case kOpGreater: result = c > 0; break;
+    default: result = c >= 0; break;
+  }
+  return true;
 }
 
 ExpValue Evaluator::Unary(const TExpToken& node) {
@@ -256,6 +315,8 @@ ExpValue Evaluator::Binary(const TExpToken& node) {
     case kOpAnd: return ExpValue::Boolean(Truth(*node.Left) && Truth(*node.Right));
     case kOpOr: return ExpValue::Boolean(Truth(*node.Left) || Truth(*node.Right));
     case kOpEqual: case kOpNotEqual: case kOpLess: case kOpLessEqual: case kOpGreater: case kOpGreaterEqual: {
+      bool result = false;
+      if (IntegerColumnComparison(node, result)) return ExpValue::Boolean(result);
       const ExpValue l = Eval(*node.Left);
       const ExpValue r = Eval(*node.Right);
       return ExpValue::Boolean(Comparison(node.OpCode, l, r));

@@ -215,6 +215,8 @@ struct KeyBounds {
   int64_t Count = 0;  // keys in the index
   int64_t Low = 0;    // first key not below
   int64_t High = 0;   // first key above
+  int32_t LowPage = 0;  // where the search found Low (0: empty index)
+  int LowPosition = 0;
 };
 
 KeyBounds BoundsOf(TIndexFile& file, int slot, const std::vector<uint8_t>& key) {
@@ -225,6 +227,8 @@ KeyBounds BoundsOf(TIndexFile& file, int slot, const std::vector<uint8_t>& key) 
   const TIndexPath path = tree.Descend(key.data(), length);
   if (path.Depth == 0) return bounds;
   bounds.Low = tree.Ordinal(path);
+  bounds.LowPage = path.Leaf().Page;
+  bounds.LowPosition = path.Leaf().Position;
   const TKeyComparer& comparer = file.Comparer(slot);
   // The equal keys mostly end in the leaf of the descent or its right
   // neighbour: walking those costs one or two pages, where a search by
@@ -278,11 +282,17 @@ using Intervals = std::vector<std::pair<int64_t, int64_t>>;  // [first, last) or
 
 // The ordinal intervals of a comparison, and whether the set is their
 // complement.
-Intervals IntervalsOf(const IndexedComparison& c, const TFilterIndexContext& context, bool& complement) {
+Intervals IntervalsOf(const IndexedComparison& c, const TFilterIndexContext& context, bool& complement,
+                      TIndexIntervals* hint = nullptr) {
   TIndexFile& file = *context.Index;
   const TIndexDefinition& definition = file.Definition(c.Slot);
   complement = false;
   const KeyBounds value = BoundsOf(file, c.Slot, c.Key);
+  if (hint && value.LowPage != 0) {
+    hint->HintOrdinal = value.Low;
+    hint->HintPage = value.LowPage;
+    hint->HintPosition = value.LowPosition;
+  }
   if (c.Op == kOpEqual || c.Op == kOpNotEqual) {
     complement = c.Op == kOpNotEqual;
     return {{value.Low, value.High}};
@@ -339,14 +349,12 @@ void AnalyseComparison(TExpToken& node, const TFilterIndexContext& context) {
 
 }  // namespace
 
-void CollectIndexRecords(TIndexFile& file, int slot, int64_t first, int64_t last, TRecordsBitmap& result) {
-  if (first >= last) return;
-  TIndexTree tree(file, slot);
-  const TIndexPath path = tree.PathOfOrdinal(first);
-  if (path.Depth == 0) file.RaiseCorrupt();
-  int32_t pageNo = path.Leaf().Page;
-  int position = path.Leaf().Position;
-  int64_t left = last - first;
+namespace {
+
+// result gets the record numbers of `left` entries from leaf `pageNo`,
+// position `position` on.
+void CollectLeafRecords(TIndexFile& file, int slot, int32_t pageNo, int position, int64_t left,
+                        TRecordsBitmap& result) {
   const int32_t limit = file.NextPageNumber(slot);
   for (int32_t steps = 0; left > 0; ++steps) {
     if (pageNo == 0 || steps > limit) file.RaiseCorrupt();
@@ -360,6 +368,16 @@ void CollectIndexRecords(TIndexFile& file, int slot, int64_t first, int64_t last
     pageNo = page->RightSibling();
     position = 0;
   }
+}
+
+}  // namespace
+
+void CollectIndexRecords(TIndexFile& file, int slot, int64_t first, int64_t last, TRecordsBitmap& result) {
+  if (first >= last) return;
+  TIndexTree tree(file, slot);
+  const TIndexPath path = tree.PathOfOrdinal(first);
+  if (path.Depth == 0) file.RaiseCorrupt();
+  CollectLeafRecords(file, slot, path.Leaf().Page, path.Leaf().Position, last - first, result);
 }
 
 void AnalyseFilterNode(TExpToken& node, const TFilterIndexContext& context) {
@@ -413,7 +431,8 @@ bool IndexComparisonIntervals(const TExpToken& node, const TFilterIndexContext& 
   IndexedComparison c;
   if (!MatchComparison(node, context, c)) return false;
   out.Slot = c.Slot;
-  out.Ranges = IntervalsOf(c, context, out.Complement);
+  out.HintOrdinal = -1;
+  out.Ranges = IntervalsOf(c, context, out.Complement, &out);
   return true;
 }
 
@@ -438,13 +457,29 @@ TIndexIntervals IntersectIntervals(const TIndexIntervals& a, const TIndexInterva
     if (a.Ranges[i].second < b.Ranges[j].second) ++i;
     else ++j;
   }
+  for (const TIndexIntervals* side : {&a, &b}) {
+    if (side->HintOrdinal < 0) continue;
+    for (const auto& range : result.Ranges) {
+      if (range.first != side->HintOrdinal) continue;
+      result.HintOrdinal = side->HintOrdinal;
+      result.HintPage = side->HintPage;
+      result.HintPosition = side->HintPosition;
+      return result;
+    }
+  }
   return result;
 }
 
 void IntervalRecords(TIndexFile& file, const TIndexIntervals& intervals, uint32_t slots, TRecordsBitmap& result) {
   result.SetSize(slots);
   result.ClearAll();
-  for (const auto& [first, last] : intervals.Ranges) CollectIndexRecords(file, intervals.Slot, first, last, result);
+  for (const auto& [first, last] : intervals.Ranges) {
+    if (first < last && first == intervals.HintOrdinal) {
+      CollectLeafRecords(file, intervals.Slot, intervals.HintPage, intervals.HintPosition, last - first, result);
+    } else {
+      CollectIndexRecords(file, intervals.Slot, first, last, result);
+    }
+  }
   if (intervals.Complement) result.Invert();
 }
 

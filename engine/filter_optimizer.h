@@ -75,6 +75,13 @@ struct TIndexIntervals {
   int Slot = -1;
   std::vector<std::pair<int64_t, int64_t>> Ranges;
   bool Complement = false;
+  // The leaf page and position of the key at ordinal HintOrdinal, noted by
+  // the search that found it (HintOrdinal -1: none). A range starting there
+  // is collected from that leaf without a second search by ordinal; valid
+  // only while the index is unchanged.
+  int64_t HintOrdinal = -1;
+  int32_t HintPage = 0;
+  int HintPosition = 0;
 };
 
 // The key ranges of the full comparison or null test `node`; false when no

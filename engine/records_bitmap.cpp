@@ -54,23 +54,6 @@ void TRecordsBitmap::SetSize(uint32_t size) {
   wordCount_ = newWords;
 }
 
-bool TRecordsBitmap::Test(uint32_t n) const {
-  assert(n >= 1 && n <= Size());
-  return (words_[(n - 1) / 32] >> ((n - 1) % 32)) & 1u;
-}
-
-void TRecordsBitmap::Set(uint32_t n) {
-  assert(n >= 1 && n <= Size());
-  const uint32_t w = (n - 1) / 32;
-  words_[w] |= 1u << ((n - 1) % 32);
-  Widen(w);
-}
-
-void TRecordsBitmap::Clear(uint32_t n) {
-  assert(n >= 1 && n <= Size());
-  words_[(n - 1) / 32] &= ~(1u << ((n - 1) % 32));
-}
-
 void TRecordsBitmap::SetAll() {
   std::fill(words_.begin(), words_.begin() + wordCount_, 0xFFFFFFFFu);
   spanFirst_ = 0;

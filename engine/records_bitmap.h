@@ -20,6 +20,7 @@
 // process-wide pool of spare bitmaps, is guarded by its own lock.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -44,10 +45,22 @@ class TRecordsBitmap {
   // The logical size in records (a multiple of 32).
   uint32_t Size() const { return wordCount_ * 32; }
 
-  // REQUIRES for the next three: 1 <= n <= Size().
-  bool Test(uint32_t n) const;
-  void Set(uint32_t n);
-  void Clear(uint32_t n);
+  // REQUIRES for the next three: 1 <= n <= Size(). Inline: index scans set
+  // one bit per entry.
+  bool Test(uint32_t n) const {
+    assert(n >= 1 && n <= Size());
+    return (words_[(n - 1) / 32] >> ((n - 1) % 32)) & 1u;
+  }
+  void Set(uint32_t n) {
+    assert(n >= 1 && n <= Size());
+    const uint32_t w = (n - 1) / 32;
+    words_[w] |= 1u << ((n - 1) % 32);
+    Widen(w);
+  }
+  void Clear(uint32_t n) {
+    assert(n >= 1 && n <= Size());
+    words_[(n - 1) / 32] &= ~(1u << ((n - 1) % 32));
+  }
 
   // Sets or clears every bit of the logical size.
   void SetAll();
