@@ -2,8 +2,9 @@
 // passes, the driving-table choice, the nested-loop walk over the join
 // links, the result rows, UNION, DISTINCT, ORDER BY and TOP through the
 // data-file sort. The rows of a result that is sorted next are kept in
-// memory while they fit and handed to that sort, which writes them once in
-// their sorted order, instead of being appended one by one first.
+// memory and handed to that sort, which writes them once in their sorted
+// order, instead of being appended one by one first; when they are too many
+// for memory, each full batch goes to a run file of the sort at once.
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -88,13 +89,14 @@ class TWalker {
   // Whether the result table's writes are held in its caches.
   void SetBuffered(bool value) { buffered_ = value; }
 
-  // Keeps the result rows in `rows` instead of appending them, as long as
-  // they take at most maxBytes; beyond that they are appended after all and
-  // the rest goes to the table as usual. For a result that is sorted next,
-  // which then takes them from memory (TSortRequest::NewRows).
-  void CollectInto(std::vector<uint8_t>* rows, size_t maxBytes) {
+  // Keeps the result rows in `rows` instead of appending them, for a
+  // result that is sorted next, which then takes them from memory
+  // (TSortRequest::NewRows). Whenever they would take more than maxBytes,
+  // the rows kept so far go to `feed` as one sorted run.
+  void CollectInto(std::vector<uint8_t>* rows, size_t maxBytes, TSortFeed* feed) {
     collected_ = rows;
     collectBytes_ = maxBytes;
+    feed_ = feed;
   }
   // Whether every row made is in the collected rows (none was appended).
   bool Collected() const { return collected_ != nullptr; }
@@ -115,6 +117,11 @@ class TWalker {
     drivingCount_ = driving.GetRecordCount();
     step_ = impl_.Session.ProgressStep();
     PlanCopies();
+    if (collected_ != nullptr) {
+      // Room for a row per driving record, within the bound: no regrowth.
+      const size_t expected = static_cast<size_t>(std::max(drivingCount_, 0)) * record_.size();
+      collected_->reserve(std::min(collectBytes_ + record_.size(), expected));
+    }
     try {
       if (limit_ != 0) Level(0);
     } catch (...) {
@@ -123,6 +130,12 @@ class TWalker {
       // now leaves it whole.
       try {
         if (collected_ != nullptr) {
+          TDataCursor& result = *run_.ResultCursor;
+          int32_t appended = 0;
+          feed_->Drain([&](const uint8_t* record) {
+            result.AppendRecord(record, false);
+            if (++appended % kBatchRows == 0) FlushHeld();
+          });
           AppendCollected();
           FlushHeld();
         }
@@ -504,17 +517,19 @@ class TWalker {
     }
   }
 
-  // Adds the row in record_ to the result: kept with the collected rows
-  // while they fit, otherwise appended.
+  // Adds the row in record_ to the result: kept with the collected rows,
+  // which become a run of the feed when they are full; appended when
+  // nothing is collected.
   void AddRow(TDataCursor& result) {
-    if (collected_ != nullptr) {
-      if (collected_->size() + record_.size() <= collectBytes_) {
-        collected_->insert(collected_->end(), record_.begin(), record_.end());
-        return;
-      }
-      AppendCollected();
+    if (collected_ == nullptr) {
+      result.AppendRecord(record_.data(), false);
+      return;
     }
-    result.AppendRecord(record_.data(), false);
+    if (!collected_->empty() && collected_->size() + record_.size() > collectBytes_) {
+      feed_->AddRun(*collected_);
+      collected_->clear();
+    }
+    collected_->insert(collected_->end(), record_.begin(), record_.end());
   }
 
   // Appends the collected rows to the result table and collects no more.
@@ -569,8 +584,9 @@ class TWalker {
   std::vector<uint8_t> record_;
   std::vector<uint8_t> probe_;  // the key record of ProbeByKey
   std::vector<const TFieldDescriptor*> copies_;  // per column: the source field copied byte for byte, or null
-  std::vector<uint8_t>* collected_ = nullptr;    // rows kept for the sort, while they fit
+  std::vector<uint8_t>* collected_ = nullptr;    // rows kept for the sort
   size_t collectBytes_ = 0;
+  TSortFeed* feed_ = nullptr;                    // the runs of the rows kept before
   int32_t limit_ = -1;
   int32_t produced_ = 0;
   bool buffered_ = false;
@@ -595,25 +611,33 @@ void TSelectExecutor::TImpl::ExecuteQuery(TQueryRun& run) {
 namespace {
 
 // Sorts the result table in place and reopens its cursor.
-// `made`: the result rows kept in memory instead of appended (the table is
-// then empty), or nullptr.
-void SortResult(TSelectExecutor::TImpl& impl, TQueryRun& run, const std::vector<TQueryRun::SortItem>& items,
-                bool caseInsensitive, bool distinct, int32_t limit, const std::vector<uint8_t>* made = nullptr) {
-  TDataCursor& cursor = *run.ResultCursor;
-  cursor.FlushBuffers();
-  TDataTable& table = *cursor.Table();
-  TDataFile& data = table.DataFile();
-  TSortRequest request;
+// The sort order of `items` on the result table.
+TSortOrder OrderOf(const TQueryRun& run, const std::vector<TQueryRun::SortItem>& items, bool caseInsensitive) {
+  const TDataFile& data = run.ResultCursor->Table()->DataFile();
+  TSortOrder order;
   for (const TQueryRun::SortItem& item : items) {
     SortField field;
     field.Field = data.Fields()[item.Column];
     field.Descending = item.Descending;
-    request.Order.Fields.push_back(field);
+    order.Fields.push_back(field);
   }
-  request.Order.CaseInsensitive = caseInsensitive;
+  order.CaseInsensitive = caseInsensitive;
+  return order;
+}
+
+// `made`: the result rows kept in memory instead of appended (the table is
+// then empty), or nullptr; `feed` the runs of those made before them.
+void SortResult(TSelectExecutor::TImpl& impl, TQueryRun& run, const std::vector<TQueryRun::SortItem>& items,
+                bool caseInsensitive, bool distinct, int32_t limit, const std::vector<uint8_t>* made = nullptr,
+                TSortFeed* feed = nullptr) {
+  TDataCursor& cursor = *run.ResultCursor;
+  cursor.FlushBuffers();
+  TSortRequest request;
+  request.Order = OrderOf(run, items, caseInsensitive);
   request.Output.RowLimit = limit;
   request.Output.Distinct = distinct;
   request.NewRows = made;
+  request.Feed = feed;
   SortResultTable(impl.Session, cursor, request);
 }
 
@@ -695,6 +719,13 @@ bool SortedNext(const TQueryRun& run) {
   return query.Distinct || (query.OrderByPresent && !query.UnionMember);
 }
 
+// The order of the sort SortedNext(run) finds.
+TSortOrder FirstSortOrder(const TQueryRun& run) {
+  if (run.Grouping) return run.Grouping->SortOrder();
+  if (run.Query.Distinct) return OrderOf(run, AllColumns(run), false);
+  return OrderOf(run, run.OrderItems, run.Query.OrderByNoCase);
+}
+
 // At most this many bytes of result rows are kept in memory for the sort:
 // one run of the data-file sort, or the session's record buffers when those
 // are larger.
@@ -717,6 +748,7 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
   // The rows of a result that is sorted next can go to that sort from
   // memory, written once in their sorted order.
   std::vector<uint8_t> made;
+  std::unique_ptr<TSortFeed> feed;  // runs of them when they are too many for memory
   bool collected = false;
   try {
     if (query.WithLocks) {
@@ -731,7 +763,11 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
     if (!run.Grouping || !run.Grouping->AnswerCountOnly()) ProduceBuffered(result, [&](bool buffered) {
         TWalker walker(*this, run);
         walker.SetBuffered(buffered);
-        if (buffered && SortedNext(run)) walker.CollectInto(&made, CollectLimit(Session));
+        if (buffered && SortedNext(run)) {
+          feed = std::make_unique<TSortFeed>(result.Table()->DataFile(), FirstSortOrder(run),
+                                             Session.EffectivePrivateDir());
+          walker.CollectInto(&made, CollectLimit(Session), feed.get());
+        }
         walker.Run();
         collected = walker.Collected();
       });
@@ -745,7 +781,7 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
   const std::vector<uint8_t>* newRows = collected ? &made : nullptr;
   bool orderDone = false;
   if (run.Grouping) {
-    orderDone = run.Grouping->Collapse(newRows);
+    orderDone = run.Grouping->Collapse(newRows, newRows ? feed.get() : nullptr);
     newRows = nullptr;  // in the table now, grouped
   }
   if (query.NextUnion) {
@@ -766,12 +802,12 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
       same = run.OrderItems[i].Column == i && !run.OrderItems[i].Descending;
     }
     const bool topHere = !query.OrderByPresent || same;
-    SortResult(*this, run, AllColumns(run), false, true, topHere ? top : -1, newRows);
+    SortResult(*this, run, AllColumns(run), false, true, topHere ? top : -1, newRows, newRows ? feed.get() : nullptr);
     newRows = nullptr;
     orderDone = same;
   }
   if (query.OrderByPresent && !orderDone && !partOfUnion) {
-    SortResult(*this, run, run.OrderItems, query.OrderByNoCase, false, top, newRows);
+    SortResult(*this, run, run.OrderItems, query.OrderByNoCase, false, top, newRows, newRows ? feed.get() : nullptr);
   }
   result.SetToBegin();
   run.RowCount = result.GetRecordCount();

@@ -598,7 +598,7 @@ bool TGrouping::OrderIsGrouping() const {
   return true;
 }
 
-bool TGrouping::Collapse(const std::vector<uint8_t>* newRows) {
+bool TGrouping::Collapse(const std::vector<uint8_t>* newRows, TSortFeed* feed) {
   // The ORDER BY of a UNION's master orders the whole UNION, later.
   const bool ownOrder = query_.NextUnion == nullptr;
   if (answered_) return ownOrder;
@@ -620,22 +620,27 @@ bool TGrouping::Collapse(const std::vector<uint8_t>* newRows) {
   const bool orderDone = ownOrder && query_.OrderByPresent && OrderIsGrouping();
   int32_t limit = -1;
   if (ownOrder && query_.TopCount >= 0 && (!query_.OrderByPresent || orderDone)) limit = query_.TopCount;
-  SortGroups(limit, newRows);
+  SortGroups(limit, newRows, feed);
   return orderDone;
 }
 
-void TGrouping::SortGroups(int32_t limit, const std::vector<uint8_t>* newRows) {
-  TDataCursor& cursor = *run_.ResultCursor;
-  cursor.FlushBuffers();
-  TDataTable& table = *cursor.Table();
-  TDataFile& data = table.DataFile();
-  TSortRequest request;
+TSortOrder TGrouping::SortOrder() const {
+  const TDataFile& data = run_.ResultCursor->Table()->DataFile();
+  TSortOrder order;
   for (size_t column : groupColumns_) {
     SortField field;
     field.Field = data.Fields()[column];
-    request.Order.Fields.push_back(field);
+    order.Fields.push_back(field);
   }
-  request.Order.CaseInsensitive = false;
+  order.CaseInsensitive = false;
+  return order;
+}
+
+void TGrouping::SortGroups(int32_t limit, const std::vector<uint8_t>* newRows, TSortFeed* feed) {
+  TDataCursor& cursor = *run_.ResultCursor;
+  cursor.FlushBuffers();
+  TSortRequest request;
+  request.Order = SortOrder();
   request.Output.RowLimit = limit;
   request.Output.StartGroup = [this](uint8_t* previousRow, uint8_t* record) { StartGroup(previousRow, record); };
   request.Output.Accumulate = [this](const uint8_t* record, uint8_t* row) { CombineInto(record, row, wide_); };
@@ -650,6 +655,7 @@ void TGrouping::SortGroups(int32_t limit, const std::vector<uint8_t>* newRows) {
   };
   if (having_) request.Output.Filter = [this](const uint8_t* row) { return Having(row); };
   request.NewRows = newRows;
+  request.Feed = feed;
   SortResultTable(impl_.Session, cursor, request);
 }
 

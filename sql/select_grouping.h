@@ -45,6 +45,7 @@
 
 #include "engine/expression_evaluator.h"
 #include "sql/select_query_run.h"
+#include "storage/data_file_sort.h"
 #include "storage/field_value.h"
 
 namespace rudira {
@@ -71,8 +72,13 @@ class TGrouping {
   // sorted and collapsed to one row per group. Returns whether the query's
   // ORDER BY (with its TOP) is already satisfied. `newRows`: the rows made
   // by the walk when it kept them in memory instead of appending them (the
-  // table is then empty), or nullptr.
-  bool Collapse(const std::vector<uint8_t>* newRows = nullptr);
+  // table is then empty), or nullptr; `feed`: the runs of the rows made
+  // before those, or nullptr.
+  bool Collapse(const std::vector<uint8_t>* newRows = nullptr, TSortFeed* feed = nullptr);
+
+  // The order of the grouping sort: the GROUP BY columns, ascending and
+  // case-sensitive.
+  TSortOrder SortOrder() const;
 
   // The whole answer of "SELECT COUNT(*) FROM t [WHERE ...]" when it can be
   // had from the filtered record count of t's cursor; false when the query
@@ -99,7 +105,7 @@ class TGrouping {
   void FinishGroup(uint8_t* row, const std::vector<int64_t>& wide);
   bool Having(const uint8_t* row);
   void AppendRow(std::vector<uint8_t>& record);
-  void SortGroups(int32_t limit, const std::vector<uint8_t>* newRows);
+  void SortGroups(int32_t limit, const std::vector<uint8_t>* newRows, TSortFeed* feed);
   bool OrderIsGrouping() const;
 
   TSelectExecutor::TImpl& impl_;

@@ -207,6 +207,65 @@ class TRunWriter {
   int32_t count_ = 0;            // records added
 };
 
+// Sorts `records` by key and writes them with one write to a new run file,
+// scrambled like the data file's when the table is encrypted.
+RunCursor WriteSortedRun(TRunFiles& runFiles, const TSortKeys& keys, const std::vector<const uint8_t*>& records,
+                   size_t recordSize, bool encrypted) {
+  const size_t keySize = keys.KeySize();
+  std::vector<uint8_t> keyBytes(records.size() * keySize);
+  for (size_t i = 0; i < records.size(); ++i) keys.Build(records[i], keyBytes.data() + i * keySize);
+  const std::vector<uint32_t> order = SortedOrder(keys, keyBytes, records.size());
+  std::vector<uint8_t> sorted(records.size() * recordSize);
+  for (size_t i = 0; i < order.size(); ++i) {
+    uint8_t* target = sorted.data() + i * recordSize;
+    std::memcpy(target, records[order[i]], recordSize);
+    if (encrypted) Scramble(target, recordSize, kRecordScrambleSeed);
+  }
+  TFileHandler& file = runFiles.Create();
+  WriteAt(file, 0, sorted.data(), sorted.size());
+  return CursorOn(file, static_cast<int32_t>(records.size()), recordSize, keySize);
+}
+
+// Merges `runs` into the output step, whose rows go to `sink` in batches of
+// about 1 MiB; sets the outcome's RowCount and MergePasses. The run files
+// stay in runFiles.
+void MergeToOutput(std::vector<RunCursor>& runs, TRunFiles& runFiles, const TSortKeys& keys, size_t recordSize,
+                   bool encrypted, const TSortOutputOptions& options, const TSortRowSink& sink,
+                   TSortOutcome& outcome) {
+  const size_t keySize = keys.KeySize();
+
+  // More runs than one merge may keep open are first merged in groups of
+  // consecutive runs into longer runs, so that the file order of equal keys
+  // survives.
+  while (runs.size() > kMaxMergeWidth) {
+    std::vector<RunCursor> longer;
+    for (size_t first = 0; first < runs.size(); first += kMaxMergeWidth) {
+      const auto begin = runs.begin() + static_cast<ptrdiff_t>(first);
+      const auto end = runs.begin() + static_cast<ptrdiff_t>(std::min(runs.size(), first + kMaxMergeWidth));
+      std::vector<RunCursor> group(std::make_move_iterator(begin), std::make_move_iterator(end));
+      TFileHandler& file = runFiles.Create();
+      TRunWriter writer(file, recordSize, encrypted);
+      MergeRuns(group, keys, recordSize, encrypted, [&](const uint8_t* record, const uint8_t*) {
+        writer.Add(record);
+        return true;
+      });
+      const int32_t count = writer.Finish();
+      for (RunCursor& run : group) runFiles.Release(*run.File);
+      longer.push_back(CursorOn(file, count, recordSize, keySize));
+    }
+    runs = std::move(longer);
+    ++outcome.MergePasses;
+  }
+
+  const size_t batchRows = std::max<size_t>(1, static_cast<size_t>(kSortRunBytes) / recordSize);
+  TSortOutput step(keys, options, recordSize, batchRows, sink);
+  if (!step.Done()) {
+    MergeRuns(runs, keys, recordSize, encrypted,
+              [&](const uint8_t* record, const uint8_t* key) { return step.Take(record, key); });
+  }
+  outcome.RowCount = step.Finish();
+}
+
 // Sorts `records` (whole records in memory, in file order) by key and runs
 // the output step over them into `output`; returns the output rows.
 // When `idsInOrder`, the keys take the positions 1, 2, … as ids in place of
@@ -236,6 +295,58 @@ int32_t SortRecordsInMemory(const TSortKeys& keys, const TSortOutputOptions& opt
 
 }  // namespace
 
+struct TSortFeed::TImpl {
+  TImpl(const TDataFile& file, const TSortOrder& order, const std::string& privateDirectory)
+      : Keys(order, file.Locale()),
+        RecordSize(file.RecordSize()),
+        Encrypted(file.Header().Encrypted != 0),
+        RunFiles(privateDirectory, file.InMemory()) {}
+
+  TSortKeys Keys;
+  size_t RecordSize;
+  bool Encrypted;
+  TRunFiles RunFiles;
+  std::vector<RunCursor> Runs;
+  int64_t Fed = 0;  // rows fed so far
+};
+
+TSortFeed::TSortFeed(const TDataFile& file, const TSortOrder& order, const std::string& privateDirectory)
+    : impl_(std::make_unique<TImpl>(file, order, privateDirectory)) {}
+
+TSortFeed::~TSortFeed() = default;
+
+void TSortFeed::AddRun(const std::vector<uint8_t>& rows) {
+  TImpl& feed = *impl_;
+  const size_t size = feed.RecordSize;
+  if (rows.size() < size) return;
+  std::vector<uint8_t> numbered(rows.begin(), rows.begin() + static_cast<ptrdiff_t>(rows.size() / size * size));
+  std::vector<const uint8_t*> records;
+  records.reserve(numbered.size() / size);
+  for (size_t at = 0; at < numbered.size(); at += size) {
+    SetRecordAutoIncValue(numbered.data() + at, static_cast<int32_t>(++feed.Fed));
+    records.push_back(numbered.data() + at);
+  }
+  feed.Runs.push_back(WriteSortedRun(feed.RunFiles, feed.Keys, records, size, feed.Encrypted));
+}
+
+int32_t TSortFeed::RunCount() const { return static_cast<int32_t>(impl_->Runs.size()); }
+
+void TSortFeed::Drain(const std::function<void(const uint8_t* record)>& take) {
+  TImpl& feed = *impl_;
+  std::vector<uint8_t> record(feed.RecordSize);
+  std::vector<RunCursor> runs = std::move(feed.Runs);
+  feed.Runs.clear();
+  for (RunCursor& run : runs) {
+    for (int32_t i = 0; i < run.Count; ++i) {
+      ReadAt(*run.File, static_cast<int64_t>(i) * static_cast<int64_t>(feed.RecordSize), record.data(),
+             feed.RecordSize);
+      if (feed.Encrypted) Scramble(record.data(), feed.RecordSize, kRecordScrambleSeed);
+      take(record.data());
+    }
+    feed.RunFiles.Release(*run.File);
+  }
+}
+
 TSortOutcome TDataFile::Sort(const TSortRequest& request) {
   assert(!inTransaction_);
   const TSortOrder& order = request.Order;
@@ -251,7 +362,31 @@ TSortOutcome TDataFile::Sort(const TSortRequest& request) {
   }
   const TSortKeys keys(order, Locale());
   TSortOutcome outcome;
-  if (request.NewRows != nullptr) {
+  if (request.Feed != nullptr && request.Feed->RunCount() > 0) {
+    assert(RecordSlotCount() == 0 && cache_.Count() == 0);
+    TSortFeed::TImpl& feed = *request.Feed->impl_;
+    if (request.NewRows != nullptr) request.Feed->AddRun(*request.NewRows);
+    // The ids their appends would have taken.
+    for (int64_t i = 0; i < feed.Fed; ++i) NextAutoIncValue();
+    outcome.RunCount = request.Feed->RunCount();
+    const TSortRowSink sink = [&](const uint8_t* rows, size_t count, int32_t firstRowNo) {
+      WriteSortedRows(rows, count, firstRowNo);
+    };
+    std::vector<RunCursor> runs = std::move(feed.Runs);
+    feed.Runs.clear();
+    try {
+      MergeToOutput(runs, feed.RunFiles, keys, feed.RecordSize, feed.Encrypted, request.Output, sink, outcome);
+    } catch (...) {
+      // The file holds no record slots still: nothing written may stay.
+      try {
+        TruncateAfter(0);
+      } catch (const ERUDIRAEngineError&) {
+        // The merge's own error is the one to report.
+      }
+      throw;
+    }
+    for (RunCursor& run : runs) feed.RunFiles.Release(*run.File);
+  } else if (request.NewRows != nullptr) {
     assert(RecordSlotCount() == 0 && cache_.Count() == 0);
     const size_t recordSize = header_.RecordSize;
     const std::vector<uint8_t>& made = *request.NewRows;
@@ -344,7 +479,6 @@ TSortOutcome TDataFile::SortExternally(const TSortKeys& keys, const TSortRequest
   WriteRecords();
   cache_.Clear();
   const size_t recordSize = header_.RecordSize;
-  const size_t keySize = keys.KeySize();
   const bool encrypted = header_.Encrypted != 0;
   const int32_t slots = RecordSlotCount();
   const int32_t runLength =
@@ -354,8 +488,6 @@ TSortOutcome TDataFile::SortExternally(const TSortKeys& keys, const TSortRequest
   std::vector<RunCursor> runs;
   {
     std::vector<uint8_t> chunk(static_cast<size_t>(runLength) * recordSize);
-    std::vector<uint8_t> sorted(chunk.size());
-    std::vector<uint8_t> keyBytes(static_cast<size_t>(runLength) * keySize);
     std::vector<const uint8_t*> inUse;
     for (int32_t first = 1; first <= slots; first += runLength) {
       const int32_t count = std::min(runLength, slots - first + 1);
@@ -367,54 +499,15 @@ TSortOutcome TDataFile::SortExternally(const TSortKeys& keys, const TSortRequest
         if (RecordStatus(record) == kRecordInUse) inUse.push_back(record);
       }
       if (inUse.empty()) continue;
-      for (size_t i = 0; i < inUse.size(); ++i) keys.Build(inUse[i], keyBytes.data() + i * keySize);
-      const std::vector<uint32_t> order = SortedOrder(keys, keyBytes, inUse.size());
-      for (size_t i = 0; i < order.size(); ++i) {
-        uint8_t* target = sorted.data() + i * recordSize;
-        std::memcpy(target, inUse[order[i]], recordSize);
-        if (encrypted) Scramble(target, recordSize, kRecordScrambleSeed);
-      }
-      TFileHandler& file = runFiles.Create();
-      WriteAt(file, 0, sorted.data(), inUse.size() * recordSize);
-      runs.push_back(CursorOn(file, static_cast<int32_t>(inUse.size()), recordSize, keySize));
+      runs.push_back(WriteSortedRun(runFiles, keys, inUse, recordSize, encrypted));
     }
   }
   TSortOutcome outcome;
   outcome.RunCount = static_cast<int32_t>(runs.size());
-
-  // More runs than one merge may keep open are first merged in groups of
-  // consecutive runs into longer runs, so that the file order of equal keys
-  // survives.
-  while (runs.size() > kMaxMergeWidth) {
-    std::vector<RunCursor> longer;
-    for (size_t first = 0; first < runs.size(); first += kMaxMergeWidth) {
-      const auto begin = runs.begin() + static_cast<ptrdiff_t>(first);
-      const auto end = runs.begin() + static_cast<ptrdiff_t>(std::min(runs.size(), first + kMaxMergeWidth));
-      std::vector<RunCursor> group(std::make_move_iterator(begin), std::make_move_iterator(end));
-      TFileHandler& file = runFiles.Create();
-      TRunWriter writer(file, recordSize, encrypted);
-      MergeRuns(group, keys, recordSize, encrypted, [&](const uint8_t* record, const uint8_t*) {
-        writer.Add(record);
-        return true;
-      });
-      const int32_t count = writer.Finish();
-      for (RunCursor& run : group) runFiles.Release(*run.File);
-      longer.push_back(CursorOn(file, count, recordSize, keySize));
-    }
-    runs = std::move(longer);
-    ++outcome.MergePasses;
-  }
-
   const TSortRowSink sink = [&](const uint8_t* rows, size_t count, int32_t firstRowNo) {
     WriteSortedRows(rows, count, firstRowNo);
   };
-  const size_t batchRows = std::max<size_t>(1, static_cast<size_t>(kSortRunBytes) / recordSize);
-  TSortOutput step(keys, request.Output, recordSize, batchRows, sink);
-  if (!step.Done()) {
-    MergeRuns(runs, keys, recordSize, encrypted,
-              [&](const uint8_t* record, const uint8_t* key) { return step.Take(record, key); });
-  }
-  outcome.RowCount = step.Finish();
+  MergeToOutput(runs, runFiles, keys, recordSize, encrypted, request.Output, sink, outcome);
   if (outcome.RowCount < slots) TruncateAfter(outcome.RowCount);
   return outcome;
 }

@@ -40,6 +40,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -48,7 +50,9 @@
 
 namespace rudira {
 
+class TDataFile;
 class TIndexFile;
+class TSortFeed;
 
 // Everything a sort is asked to do. Callbacks reach whatever query they
 // serve through their captures.
@@ -65,6 +69,42 @@ struct TSortRequest {
   // have advanced it. Their status, number and id bytes are ignored.
   // REQUIRES: the file has no record slots (an emptied result table).
   const std::vector<uint8_t>* NewRows = nullptr;
+  // Runs of rows made before NewRows, sorted and written by a feed of this
+  // file with this request's order, or nullptr. With runs, the sort adds
+  // NewRows as the last run and merges them all (the external method's
+  // merge), writing the output rows in batches; the run files are deleted
+  // when the sort ends.
+  TSortFeed* Feed = nullptr;
+};
+
+// Rows made for an emptied table that are too many to wait in memory for
+// its sort: each batch is sorted by the sort's key and written to a run file
+// at once (TSortRequest::Feed), so that the rows never pass through the
+// table's records before the sort. Each row takes its position among all
+// rows fed (1, 2, …) as its id, so that equal keys keep the order made.
+// The destructor deletes the run files still held.
+class TSortFeed {
+ public:
+  // REQUIRES: `order` is valid for `file` (as TDataFile::Sort checks) and is
+  // the order of the sort the feed is given to; file outlives the feed.
+  TSortFeed(const TDataFile& file, const TSortOrder& order, const std::string& privateDirectory);
+  ~TSortFeed();
+  TSortFeed(const TSortFeed&) = delete;
+  TSortFeed& operator=(const TSortFeed&) = delete;
+
+  // Sorts `rows` (whole records, following those fed before; status,
+  // number and id bytes ignored) and writes them as one run file.
+  void AddRun(const std::vector<uint8_t>& rows);
+  // Runs written and not yet merged.
+  int32_t RunCount() const;
+  // Hands every row of the runs to `take`, run after run, and deletes the
+  // run files; for putting the rows made so far into the table after all.
+  void Drain(const std::function<void(const uint8_t* record)>& take);
+
+ private:
+  friend class TDataFile;
+  struct TImpl;
+  std::unique_ptr<TImpl> impl_;
 };
 
 // What a sort did.
