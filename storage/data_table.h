@@ -126,7 +126,8 @@ class TDataTable {
   // --- locks (storage/table_locks.cpp) ---
   // Takes the reader lock unless exclusive, read-only on disk, already
   // reader- or writer-locked, or in a transaction; then checks for changes.
-  // Returns whether it was taken. 10249 after the retries.
+  // Returns whether it was taken. 10249 after the retries. Every lock below
+  // is released again when its change check raises.
   bool ReaderLock();
   // 10242 when an unlock fails.
   void ReaderUnlock();
@@ -213,6 +214,10 @@ class TDataTable {
   // Takes a reader slot in the index (and BLOB) file; 0 when none could be.
   uint16_t TakeReaderSlot();
   bool ReleaseReaderSlot(uint16_t slot);
+  // CheckForChanges right after a lock was taken; when it raises (another
+  // process left a damaged header) `unlock` gives the lock back before the
+  // error goes on, since the caller never learns that it holds the lock.
+  void CheckForChangesOrRelease(void (TDataTable::*unlock)());
   void EnsureBitmapSize(int32_t recordNo);
 
   TDataDirectory* directory_;            // owning directory (may be null for a transient table)

@@ -68,6 +68,19 @@ bool TDataTable::ReleaseReaderSlot(uint16_t slot) {
   return ok;
 }
 
+void TDataTable::CheckForChangesOrRelease(void (TDataTable::*unlock)()) {
+  try {
+    CheckForChanges();
+  } catch (...) {
+    try {
+      (this->*unlock)();
+    } catch (const ERUDIRAEngineError&) {
+      // The change check's error is the one to report.
+    }
+    throw;
+  }
+}
+
 bool TDataTable::ReaderLock() {
   assert(filesOpen_);
   if (exclusiveOpen_ || readOnlyOnDisk_ || readerLocked_ || writeLocked_ || inTransaction_) return false;
@@ -75,7 +88,7 @@ bool TDataTable::ReaderLock() {
   if (slot == 0) Raise(RUDIRA_LOCKTIMEOUT);
   readerLocked_ = true;
   readerSlot_ = slot;
-  CheckForChanges();
+  CheckForChangesOrRelease(&TDataTable::ReaderUnlock);
   return true;
 }
 
@@ -94,7 +107,7 @@ bool TDataTable::ChangeReaderLock() {
   if (slot == 0) Raise(RUDIRA_LOCKTIMEOUT);
   changeReaderLocked_ = true;
   changeReaderSlot_ = slot;
-  CheckForChanges();
+  CheckForChangesOrRelease(&TDataTable::ChangeReaderUnlock);
   return true;
 }
 
@@ -128,7 +141,7 @@ void TDataTable::WriterLock() {
     Raise(RUDIRA_LOCKTIMEOUT);
   }
   writeLocked_ = true;
-  if (!inTransaction_ && !transactionLocked_) CheckForChanges();
+  if (!inTransaction_ && !transactionLocked_) CheckForChangesOrRelease(&TDataTable::WriterUnlock);
 }
 
 void TDataTable::WriterUnlock() {
@@ -148,7 +161,7 @@ void TDataTable::TransactionLock() {
     if (!Retry([this] { return dataFile_->LockRegion(1, kWriterByteOffset); })) Raise(RUDIRA_LOCKTIMEOUT);
     transactionLocked_ = true;
   }
-  CheckForChanges();
+  CheckForChangesOrRelease(&TDataTable::TransactionUnlock);
 }
 
 void TDataTable::TransactionUnlock() {

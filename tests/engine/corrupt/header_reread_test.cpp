@@ -4,6 +4,7 @@
 // overrun.
 #include <cstring>
 #include <fstream>
+#include <functional>
 
 #include "engine/cursor/cursor_fixture.h"
 #include "engine/error_codes.h"
@@ -54,6 +55,24 @@ TEST_P(IndexHeaderReread, ChecksKeySizesOfAChangedHeader) {
   EXPECT_EQ(CodeOf([&] { append(2); }), GetParam().Code);
   // The refusal holds on every later operation; nothing was half taken in.
   EXPECT_EQ(CodeOf([&] { append(3); }), GetParam().Code);
+
+  // A lock whose change check refuses the header is given back, so taking
+  // it again checks again instead of finding it held (and skipping the check).
+  TDataTable& table = *cursor->Table();
+  const struct {
+    const char* Name;
+    std::function<void()> Lock, Unlock;
+  } locks[] = {
+      {"reader", [&] { table.ReaderLock(); }, [&] { table.ReaderUnlock(); }},
+      {"change reader", [&] { table.ChangeReaderLock(); }, [&] { table.ChangeReaderUnlock(); }},
+      {"writer", [&] { table.WriterLock(); }, [&] { table.WriterUnlock(); }},
+      {"transaction", [&] { table.TransactionLock(); }, [&] { table.TransactionUnlock(); }},
+  };
+  for (const auto& lock : locks) {
+    SCOPED_TRACE(lock.Name);
+    for (int attempt = 0; attempt < 2; ++attempt) EXPECT_EQ(CodeOf(lock.Lock), GetParam().Code);
+    lock.Unlock();
+  }
 }
 
 const RereadCase kRereadCases[] = {
