@@ -186,8 +186,12 @@ class TDataFile : public TFileHandler {
   // rows as records 1..p; see storage/data_file_sort.h. Raises 9492 for more
   // than 1024 sort fields, 9985 for a sort field that is not one of this
   // file's fields, and whatever the callbacks or the file layer raise.
-  // REQUIRES: no record pinned; not in a transaction; the table has no index
-  // entries (result tables keep none), since records move.
+  // The output rows reach the file at once even inside a transaction (a
+  // result table made in the database directory joins the running one): the
+  // table is the session's alone, and its header still waits for the
+  // commit like every other.
+  // REQUIRES: no record pinned; the table has no index entries (result
+  // tables keep none), since records move.
   TSortOutcome Sort(const TSortRequest& request);
 
   // --- counters ---

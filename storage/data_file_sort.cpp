@@ -348,7 +348,6 @@ void TSortFeed::Drain(const std::function<void(const uint8_t* record)>& take) {
 }
 
 TSortOutcome TDataFile::Sort(const TSortRequest& request) {
-  assert(!inTransaction_);
   const TSortOrder& order = request.Order;
   if (order.Fields.size() > kMaxSortFields) Raise(RUDIRA_FLDLIMIT);
   for (const SortField& sortField : order.Fields) {
