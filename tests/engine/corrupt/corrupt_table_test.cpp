@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/cursor/cursor_fixture.h"
+#include "engine/corrupt/memo_table_fixture.h"
 #include "engine/error_codes.h"
 #include "storage/blob_layout.h"
 #include "storage/data_header.h"
@@ -48,28 +48,8 @@ std::string Int32(int32_t value) {
   return bytes;
 }
 
-constexpr int kFieldCount = 3;
-constexpr int kMemo = 3;
-
-class CorruptTable : public CursorTest, public ::testing::WithParamInterface<Case> {
+class CorruptTable : public MemoTableTest, public ::testing::WithParamInterface<Case> {
  protected:
-  void SetUp() override {
-    CursorTest::SetUp();
-    if (HasFatalFailure()) return;
-    // A, S (index "ByS"), M; the odd rows' memos take three blocks each.
-    CreateTable("t", {FieldSpec("A"), FieldSpec("S", kFieldTypeString, 20), FieldSpec("M", kFieldTypeBlob, 0, kSubTypeMemo)},
-                IndexSpec("", {1}), {IndexSpec("ByS", {2}, false)});
-    auto cursor = Open("t");
-    for (int32_t a = 1; a <= 8; ++a) {
-      std::vector<uint8_t> record = Blank(*cursor);
-      Set(*cursor, record, "A", a);
-      Set(*cursor, record, "S", std::string("s") + std::to_string(9 - a));
-      const std::string memo = a % 2 ? std::string(1200, static_cast<char>('a' + a)) : "short";
-      cursor->PutBlob(kMemo, record.data(), 0, memo.size(), reinterpret_cast<const uint8_t*>(memo.data()));
-      cursor->AppendRecord(record.data());
-    }
-  }
-
   void Apply(const Patch& patch) {
     const std::string path = dir_ + "t" + patch.Extension;
     int64_t offset = patch.Offset;

@@ -5,7 +5,7 @@
 // own file objects in one session; a fresh session then verifies.
 #include <algorithm>
 
-#include "engine/cursor/cursor_fixture.h"
+#include "engine/corrupt/memo_table_fixture.h"
 #include "engine/error_codes.h"
 #include "engine/table_verifier.h"
 #include "storage/blob_file.h"
@@ -17,7 +17,6 @@ namespace rudira::cursortest {
 namespace {
 
 constexpr int kBySlot = 1;  // the secondary index "ByS"
-constexpr int kMemo = 3;
 
 // Runs `change` on the table's files under its writer lock and writes it.
 void Locked(TDataTable& table, const std::function<void(TDataTable&)>& change) {
@@ -98,7 +97,7 @@ const Damage kDamages[] = {
      [](TDataCursor& cursor) {
        Locked(*cursor.Table(), [&](TDataTable& table) {
          const TRecord* stored = table.DataFile().GetRecord(1);
-         const TFieldValue value = ReadFieldValue(stored->Data(), table.DataFile().Fields()[kMemo - 1]);
+         const TFieldValue value = ReadFieldValue(stored->Data(), table.DataFile().Fields()[MemoTableTest::kMemo - 1]);
          const BlobReference reference = std::get<BlobReference>(value);
          TBlock* first = table.BlobFile().GetBlock(reference.FirstBlock);
          ASSERT_NE(first->Header().NextBlock, 0);
@@ -116,25 +115,8 @@ const Damage kDamages[] = {
      TVerifyFaultKind::RecordCount, "", 0, "", 0},
 };
 
-class TableVerifierTest : public CursorTest {
+class TableVerifierTest : public MemoTableTest {
  protected:
-  void SetUp() override {
-    CursorTest::SetUp();
-    if (HasFatalFailure()) return;
-    // A, S (index "ByS"), M; the odd rows' memos take three blocks each.
-    CreateTable("t", {FieldSpec("A"), FieldSpec("S", kFieldTypeString, 20), FieldSpec("M", kFieldTypeBlob, 0, kSubTypeMemo)},
-                IndexSpec("", {1}), {IndexSpec("ByS", {2}, false)});
-    auto cursor = Open("t");
-    for (int32_t a = 1; a <= 8; ++a) {
-      std::vector<uint8_t> record = Blank(*cursor);
-      Set(*cursor, record, "A", a);
-      Set(*cursor, record, "S", "s" + std::to_string(9 - a));
-      const std::string memo = a % 2 ? std::string(1200, static_cast<char>('a' + a)) : "short";
-      cursor->PutBlob(kMemo, record.data(), 0, memo.size(), reinterpret_cast<const uint8_t*>(memo.data()));
-      cursor->AppendRecord(record.data());
-    }
-  }
-
   // Verifies "t" in a fresh session; the log lines and progress reports go
   // to `log` and `progress`.
   bool VerifyAfresh(std::vector<TVerifyFault>& faults, std::vector<std::string>& log,
