@@ -24,7 +24,7 @@ namespace rudira {
 constexpr size_t kBlockStackLimit = 32;
 
 template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
-class TSortedMruList;
+class TNumberedMruList;
 
 class TBlock {
  public:
@@ -66,7 +66,7 @@ class TBlock {
 
  private:
   template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
-  friend class TSortedMruList;
+  friend class TNumberedMruList;
   friend class TBlockCache;
 
   int32_t blockNo_ = 0;         // 1-based block number

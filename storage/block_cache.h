@@ -2,7 +2,7 @@
 //
 // Blocks live in a table keyed by block number and in a
 // most-recently-used list threaded through the blocks themselves
-// (storage/sorted_mru_list.h). A lookup checks the four most recently used
+// (storage/numbered_mru_list.h). A lookup checks the four most recently used
 // blocks before searching, because a chain is walked block by block and
 // written back right after.
 //
@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "storage/blob_block.h"
-#include "storage/sorted_mru_list.h"
+#include "storage/numbered_mru_list.h"
 
 namespace rudira {
 
@@ -27,10 +27,10 @@ constexpr size_t kBlockCacheGrowth = 32;
 
 // Lookup (Find, Peek), insertion, removal, the least recently used clean
 // block, shrinking, capacity and the lookup counters come from
-// TSortedMruList; what is particular to blocks is below.
-class TBlockCache : public TSortedMruList<TBlock, TBlockStack, &TBlock::BlockNo> {
+// TNumberedMruList; what is particular to blocks is below.
+class TBlockCache : public TNumberedMruList<TBlock, TBlockStack, &TBlock::BlockNo> {
  public:
-  explicit TBlockCache(TBlockStack& stack) : TSortedMruList(stack) {}
+  explicit TBlockCache(TBlockStack& stack) : TNumberedMruList(stack) {}
   ~TBlockCache();
 
   // The modified blocks in block-number order.

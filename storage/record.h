@@ -17,7 +17,7 @@ namespace rudira {
 class TDataFile;
 class TRecordCache;
 template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
-class TSortedMruList;
+class TNumberedMruList;
 
 constexpr size_t kRecordAllocationGranule = 64;
 constexpr size_t kRecordStackLimit = 64;
@@ -55,7 +55,7 @@ class TRecord {
 
  private:
   template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
-  friend class TSortedMruList;
+  friend class TNumberedMruList;
   friend class TRecordCache;
 
   TDataFile* file_ = nullptr;     // the data file whose cache holds it

@@ -11,7 +11,7 @@ TRecordCache::~TRecordCache() = default;
 TRecord* TRecordCache::Insert(std::unique_ptr<TRecord> record) {
   record->cache_ = this;
   if (record->Modified()) NoteModified(record->RecordNo());
-  return TSortedMruList::Insert(std::move(record));
+  return TNumberedMruList::Insert(std::move(record));
 }
 
 void TRecordCache::InsertSorted(std::vector<std::unique_ptr<TRecord>> records) {

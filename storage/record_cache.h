@@ -1,7 +1,7 @@
 // TRecordCache: the cached records of one data file.
 //
 // Records live in a table keyed by record number and in a most-recently-used
-// list threaded through the records themselves (storage/sorted_mru_list.h).
+// list threaded through the records themselves (storage/numbered_mru_list.h).
 // A lookup checks the four most recently used records before searching,
 // because cursors mostly revisit the record they are on or its neighbours.
 //
@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "storage/record.h"
-#include "storage/sorted_mru_list.h"
+#include "storage/numbered_mru_list.h"
 
 namespace rudira {
 
@@ -35,10 +35,10 @@ constexpr size_t kCacheGrowth = 64;
 
 // Lookup (Find, Peek), insertion, removal, the least recently used clean
 // record, shrinking, capacity and the lookup counters come from
-// TSortedMruList; what is particular to records is below.
-class TRecordCache : public TSortedMruList<TRecord, TRecordStack, &TRecord::RecordNo> {
+// TNumberedMruList; what is particular to records is below.
+class TRecordCache : public TNumberedMruList<TRecord, TRecordStack, &TRecord::RecordNo> {
  public:
-  explicit TRecordCache(TRecordStack& stack) : TSortedMruList(stack) {
+  explicit TRecordCache(TRecordStack& stack) : TNumberedMruList(stack) {
     static_assert(kRemembersHeldRun, "records report becoming evictable (TRecord::SetModified, Unpin)");
   }
   ~TRecordCache();

@@ -1,4 +1,4 @@
-// TSortedMruList: the core shared by the record cache of a data file
+// TNumberedMruList: the core shared by the record cache of a data file
 // (storage/record_cache.h) and the block cache of a BLOB file
 // (storage/block_cache.h).
 //
@@ -166,11 +166,11 @@ class TNumberTable {
 };
 
 template <typename T, typename Stack, int32_t (T::*NumberOf)() const>
-class TSortedMruList {
+class TNumberedMruList {
  public:
-  explicit TSortedMruList(Stack& stack) : stack_(stack) {}
-  TSortedMruList(const TSortedMruList&) = delete;
-  TSortedMruList& operator=(const TSortedMruList&) = delete;
+  explicit TNumberedMruList(Stack& stack) : stack_(stack) {}
+  TNumberedMruList(const TNumberedMruList&) = delete;
+  TNumberedMruList& operator=(const TNumberedMruList&) = delete;
 
   // The item numbered n, made the most recently used; nullptr on a miss.
   T* Find(int32_t n) {
@@ -267,7 +267,7 @@ class TSortedMruList {
   uint64_t Misses() const { return misses_; }
 
  protected:
-  ~TSortedMruList() = default;
+  ~TNumberedMruList() = default;
 
   // Where a walk for a clean item starts: just above the remembered run of
   // held items at the tail, or the tail.
