@@ -82,9 +82,10 @@ void TDataFile::Validate() {
   // An append writes its record before the header that counts it, and an
   // open takes no lock: a file longer than its header counts may be another
   // process's append in progress, so the header is read again, a few times
-  // 3 ms apart. One whole record that stays uncounted is the torn append of
-  // a killed writer: ignored, and overwritten by the next append at
-  // NextRecordNumber.
+  // 3 ms apart. Whole records that stay uncounted are the torn append or
+  // commit of a killed writer (a commit writes all its records before the
+  // header): ignored, and overwritten by the next appends from
+  // NextRecordNumber on. A file shorter than its header counts is damage.
   int64_t size = FileSize();
   for (int reread = 0; reread < kGrowingFileRereads && size > RecordOffset(header_.NextRecordNumber); ++reread) {
     OsSleep(3);
@@ -94,9 +95,7 @@ void TDataFile::Validate() {
   const int64_t recordBytes = size - DataStart();
   if (recordBytes < 0 || recordBytes % header_.RecordSize != 0) Raise(RUDIRA_HEADERCORRUPT);
   const int64_t records = recordBytes / header_.RecordSize;
-  if (records + 1 != header_.NextRecordNumber && records != header_.NextRecordNumber) {
-    Raise(RUDIRA_HEADERCORRUPT);
-  }
+  if (header_.NextRecordNumber < 1 || records + 1 < header_.NextRecordNumber) Raise(RUDIRA_HEADERCORRUPT);
   if (header_.FirstFreeRecord < 0 || header_.FirstFreeRecord >= header_.NextRecordNumber) {
     Raise(RUDIRA_HEADERCORRUPT);
   }

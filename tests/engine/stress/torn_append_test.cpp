@@ -1,11 +1,12 @@
 // A writer killed between an append's record write and the data header
 // write that counts it leaves one whole record past the counted slots. The
 // table still opens without that record, and the next append takes its
-// slot. More than one uncounted record is no torn append: 8961. A file
-// that grows while another process appends is read again until its header
-// counts the records.
+// slot; so do the several records of a commit killed before its header
+// write. A file that grows while another process appends is read again
+// until its header counts the records.
 #include <fcntl.h>
 
+#include <filesystem>
 #include <fstream>
 
 #include "engine/cursor/cursor_fixture.h"
@@ -55,7 +56,7 @@ TEST_F(TornAppendTest, OneUncountedRecordIsIgnoredAndItsSlotReused) {
   EXPECT_EQ(FileBytes("people.DAT").size(), sizeBefore + recordSize);
 }
 
-TEST_F(TornAppendTest, TwoUncountedRecordsAreDamage) {
+TEST_F(TornAppendTest, TheRecordsOfATornCommitAreIgnoredAndAShortFileIsDamage) {
   CreatePeople();
   size_t recordSize = 0;
   {
@@ -64,7 +65,17 @@ TEST_F(TornAppendTest, TwoUncountedRecordsAreDamage) {
     recordSize = cursor->RecordSize();
   }
   Reopen();
-  AddUncountedRecords(2, recordSize);
+  const size_t sizeBefore = FileBytes("people.DAT").size();
+  AddUncountedRecords(3, recordSize);
+  Reopen();
+  {
+    auto cursor = Open("people");
+    EXPECT_EQ(Walk(*cursor), (std::vector<int32_t>{1}));
+    EXPECT_EQ(cursor->Table()->DataFile().RecordSlotCount(), 1);
+  }
+  // The counted record cut off: the header counts more than the file holds.
+  session_.reset();
+  std::filesystem::resize_file(dir_ + "people.DAT", sizeBefore - recordSize);
   Reopen();
   EXPECT_EQ(CodeOf([&] { Open("people"); }), RUDIRA_HEADERCORRUPT);
 }
