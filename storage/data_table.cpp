@@ -10,7 +10,6 @@
 
 #include "engine/error_codes.h"
 #include "engine/errors.h"
-#include "storage/index_key.h"
 
 namespace rudira {
 
@@ -303,16 +302,9 @@ void TDataTable::Verify() {
   dataFile_->Validate();
   if (!indexesMissing_) {
     indexFile_->Verify();
-    // Keys are built from the record's fields into buffers of the stored
-    // KeySize: a size other than the fields' would let a key overrun its
-    // buffer, so it is a corrupt header.
     const std::vector<TFieldDescriptor>& fields = indexFile_->TableFields();
-    const TIndexHeader& header = indexFile_->Header();
-    for (int slot = 0; slot <= header.SecondaryIndexCount && !fields.empty(); ++slot) {
-      const TIndexDefinition& d = header.Definitions[slot];
-      if (d.IndexFieldCount > 0 && d.KeySize != IndexKeySize(d, fields)) {
-        RaiseEngineError(RUDIRA_HEADERCORRUPT, {.TableName = indexFile_->FileName()});
-      }
+    if (!fields.empty() && !KeySizesFitFields(indexFile_->Header(), fields)) {
+      RaiseEngineError(RUDIRA_HEADERCORRUPT, {.TableName = indexFile_->FileName()});
     }
   }
   if (blobFile_) blobFile_->Verify();

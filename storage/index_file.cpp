@@ -10,11 +10,6 @@
 
 namespace rudira {
 
-namespace {
-
-// Whether every index of `header` that has fields names fields of the table
-// and stores the key size they give. Keys are built into buffers of the
-// stored size, so any other size would let a key overrun its buffer.
 bool KeySizesFitFields(const TIndexHeader& header, const std::vector<TFieldDescriptor>& fields) {
   for (int slot = 0; slot <= header.SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
     const TIndexDefinition& d = header.Definitions[slot];
@@ -27,8 +22,6 @@ bool KeySizesFitFields(const TIndexHeader& header, const std::vector<TFieldDescr
   }
   return true;
 }
-
-}  // namespace
 
 TIndexFile::~TIndexFile() {
   try {

@@ -54,6 +54,12 @@ constexpr int kIndexCacheGrowth = 4;
 // The last page number whose page still ends within kMaxIndexFileEnd.
 constexpr int32_t kLastIndexPageNumber = static_cast<int32_t>(kMaxIndexFileEnd / kIndexPageSize - 1);
 
+// Whether every index of `header` that has fields names fields of the table
+// and stores the key size they give. Keys are built into buffers of the
+// stored size, so any other size would let a key overrun its buffer: the
+// open and every re-read of another process's header refuse it (8961).
+bool KeySizesFitFields(const TIndexHeader& header, const std::vector<TFieldDescriptor>& fields);
+
 class TIndexFile : public TFileHandler {
  public:
   using TFileHandler::TFileHandler;
