@@ -80,27 +80,8 @@ struct Engine {
   }
 
   void CreateTable() {
-    DataFileDefinition definition;
-    const struct {
-      const char* name;
-      uint8_t type;
-      uint8_t size;
-    } specs[] = {{"ID", kFieldTypeInteger, 0}, {"NAME", kFieldTypeString, 20}, {"VAL", kFieldTypeInteger, 0}};
-    for (size_t i = 0; i < std::size(specs); ++i) {
-      TFieldDescriptor field;
-      field.FieldNo = static_cast<uint16_t>(i + 1);
-      field.FieldName = specs[i].name;
-      field.FieldType = specs[i].type;
-      field.Size = specs[i].size;
-      definition.Fields.push_back(field);
-    }
-    PrepareFieldDefinitions(definition.Fields, "bench", "t");
-    TableIndexDefinitions indexes;
-    indexes.Primary.IndexFieldCount = 1;
-    indexes.Primary.Unique = 1;
-    indexes.Primary.FieldNumbers[0] = 1;
-    PrepareIndexDefinition(indexes.Primary, definition.Fields, false, "t");
-    if (db->CreateTable("t", false, false, definition, indexes) != 0) std::abort();
+    bench::CreateEngineTable(*db, "t",
+                             {{"ID", kFieldTypeInteger}, {"NAME", kFieldTypeString, 20}, {"VAL", kFieldTypeInteger}});
   }
 
   std::unique_ptr<TDataCursor> Open() {

@@ -117,36 +117,12 @@ struct Loaded {
   }
 
   static void CreateTable(TDataDirectory& target) {
-    DataFileDefinition definition;
-    const struct {
-      const char* name;
-      uint8_t type;
-      uint8_t size;
-    } specs[] = {{"ID", kFieldTypeInteger, 0},
-                 {"VAL", kFieldTypeInteger, 0},
-                 {"FREE", kFieldTypeInteger, 0},
-                 {"NAME", kFieldTypeString, 20}};
-    for (size_t i = 0; i < std::size(specs); ++i) {
-      TFieldDescriptor field;
-      field.FieldNo = static_cast<uint16_t>(i + 1);
-      field.FieldName = specs[i].name;
-      field.FieldType = specs[i].type;
-      field.Size = specs[i].size;
-      definition.Fields.push_back(field);
-    }
-    PrepareFieldDefinitions(definition.Fields, "bench", "t");
-    TableIndexDefinitions indexes;
-    indexes.Primary.IndexFieldCount = 1;
-    indexes.Primary.Unique = 1;
-    indexes.Primary.FieldNumbers[0] = 1;
-    PrepareIndexDefinition(indexes.Primary, definition.Fields, false, "t");
-    TIndexDefinition byValue;
-    byValue.IndexName = "ByVal";
-    byValue.IndexFieldCount = 1;
-    byValue.FieldNumbers[0] = 2;
-    PrepareIndexDefinition(byValue, definition.Fields, false, "t");
-    indexes.Secondaries.push_back(byValue);
-    if (target.CreateTable("t", false, false, definition, indexes) != 0) std::abort();
+    bench::CreateEngineTable(target, "t",
+                             {{"ID", kFieldTypeInteger},
+                              {"VAL", kFieldTypeInteger},
+                              {"FREE", kFieldTypeInteger},
+                              {"NAME", kFieldTypeString, 20}},
+                             {{"ByVal", 2}});
   }
 
   void LoadSqlite() {

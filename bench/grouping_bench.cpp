@@ -82,28 +82,8 @@ struct Fixture {
   }
 
   void WriteEngineTable() {
-    DataFileDefinition definition;
-    const char* names[] = {"K", "G", "V"};
-    for (uint16_t i = 0; i < 3; ++i) {
-      TFieldDescriptor field;
-      field.FieldNo = static_cast<uint16_t>(i + 1);
-      field.FieldName = names[i];
-      field.FieldType = kFieldTypeInteger;
-      definition.Fields.push_back(field);
-    }
-    PrepareFieldDefinitions(definition.Fields, "bench", "g");
-    TableIndexDefinitions indexes;
-    indexes.Primary.Unique = 1;
-    indexes.Primary.IndexFieldCount = 1;
-    indexes.Primary.FieldNumbers[0] = 1;
-    PrepareIndexDefinition(indexes.Primary, definition.Fields, false, "g");
-    TIndexDefinition byGroup;
-    byGroup.IndexName = "ByG";
-    byGroup.IndexFieldCount = 1;
-    byGroup.FieldNumbers[0] = 2;
-    PrepareIndexDefinition(byGroup, definition.Fields, false, "g");
-    indexes.Secondaries.push_back(byGroup);
-    if (db->CreateTable("g", false, false, definition, indexes) != 0) std::abort();
+    bench::CreateEngineTable(*db, "g", {{"K", kFieldTypeInteger}, {"G", kFieldTypeInteger}, {"V", kFieldTypeInteger}},
+                             {{"ByG", 2}});
     TDataCursor cursor(*session, *db);
     cursor.SetTableName("g");
     cursor.SetExclusive(true);

@@ -82,22 +82,11 @@ struct Fixture {
   }
 
   void CreateTable(const std::string& name, const std::vector<std::pair<std::string, uint8_t>>& columns) {
-    DataFileDefinition definition;
-    for (size_t i = 0; i < columns.size(); ++i) {
-      TFieldDescriptor field;
-      field.FieldNo = static_cast<uint16_t>(i + 1);
-      field.FieldName = columns[i].first;
-      field.FieldType = columns[i].second;
-      field.Size = columns[i].second == kFieldTypeString ? kTextLength : 0;
-      definition.Fields.push_back(field);
+    std::vector<bench::Column> fields;
+    for (const auto& [fieldName, type] : columns) {
+      fields.push_back({fieldName, type, static_cast<uint8_t>(type == kFieldTypeString ? kTextLength : 0)});
     }
-    PrepareFieldDefinitions(definition.Fields, "bench", name);
-    TableIndexDefinitions indexes;
-    indexes.Primary.Unique = 1;
-    indexes.Primary.IndexFieldCount = 1;
-    indexes.Primary.FieldNumbers[0] = 1;
-    PrepareIndexDefinition(indexes.Primary, definition.Fields, false, name);
-    if (db->CreateTable(name, false, false, definition, indexes) != 0) std::abort();
+    bench::CreateEngineTable(*db, name, fields);
   }
 
   void WriteEngineTables() {
