@@ -79,8 +79,8 @@ void SortResultTable(TDataSession& session, TDataCursor& cursor, TSortRequest& r
   request.IndexFile = &table.IndexFile();
   table.WriterLock();
   try {
-    data.Sort(request);
-    RebuildDeletedIndex(data, table.IndexFile());
+    const TSortOutcome outcome = data.Sort(request);
+    RebuildDeletedIndexOfSortedRows(table.IndexFile(), outcome.RowCount);
     table.WriteChanges(false, false);
   } catch (...) {
     table.WriterUnlock();

@@ -106,11 +106,40 @@ void ReadAt(TFileHandler& file, int64_t offset, uint8_t* bytes, size_t count) {
 // order; equal keys keep their positions' order.
 std::vector<uint32_t> SortedOrder(const TSortKeys& sortKeys, const std::vector<uint8_t>& keys, size_t count) {
   std::vector<uint32_t> order(count);
-  std::iota(order.begin(), order.end(), 0u);
   const size_t keySize = sortKeys.KeySize();
-  std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
-    return sortKeys.Compare(keys.data() + a * keySize, keys.data() + b * keySize) < 0;
+  if (!sortKeys.Bytewise()) {
+    std::iota(order.begin(), order.end(), 0u);
+    std::stable_sort(order.begin(), order.end(), [&](uint32_t a, uint32_t b) {
+      return sortKeys.Compare(keys.data() + a * keySize, keys.data() + b * keySize) < 0;
+    });
+    return order;
+  }
+  // Bytewise keys sort as compact entries: their first eight bytes as one
+  // big-endian number decide almost every comparison without touching the
+  // key bytes; the rest of the key, then the position, settle ties.
+  struct Entry {
+    uint64_t Prefix;
+    uint32_t Position;
+  };
+  const size_t prefixBytes = std::min<size_t>(keySize, 8);
+  std::vector<Entry> entries(count);
+  for (size_t i = 0; i < count; ++i) {
+    const uint8_t* key = keys.data() + i * keySize;
+    uint64_t prefix = 0;
+    for (size_t b = 0; b < prefixBytes; ++b) prefix = (prefix << 8) | key[b];
+    entries[i] = {prefix << (8 * (8 - prefixBytes)), static_cast<uint32_t>(i)};
+  }
+  const size_t restBytes = keySize - prefixBytes;
+  std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
+    if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
+    if (restBytes > 0) {
+      const int c = std::memcmp(keys.data() + a.Position * keySize + prefixBytes,
+                                keys.data() + b.Position * keySize + prefixBytes, restBytes);
+      if (c != 0) return c < 0;
+    }
+    return a.Position < b.Position;
   });
+  for (size_t i = 0; i < count; ++i) order[i] = entries[i].Position;
   return order;
 }
 

@@ -29,4 +29,10 @@ namespace rudira {
 int32_t RebuildDeletedIndex(TDataFile& data, TIndexFile& index,
                             const std::function<void(int32_t slot, int32_t slots)>& processed = {});
 
+// Empties slot 31 and enters records 1..rowCount as a result-table sort
+// leaves them (storage/data_file_sort.h): each in use, with its position as
+// its id. The records are not read; the pages are those RebuildDeletedIndex
+// gives for such a file. Sets ActiveRecordCount to rowCount.
+void RebuildDeletedIndexOfSortedRows(TIndexFile& index, int32_t rowCount);
+
 }  // namespace rudira

@@ -102,6 +102,13 @@ class TIndexTree {
   bool Insert(const uint8_t* key, int32_t recordNo);
   // Deletes the entry whose key equals `key`; false when there is none.
   bool Delete(const uint8_t* key);
+  // Appends `count` entries after the last one: entry(i, key) writes the
+  // key of entry i (0-based) and returns its record number. The pages are
+  // exactly those that inserting the entries one by one would leave, but a
+  // leaf is filled up to its split at once and no descent searches keys.
+  // REQUIRES: the keys ascend strictly and the first is greater than every
+  // key of the index.
+  void Append(int64_t count, const std::function<int32_t(int64_t i, uint8_t* key)>& entry);
 
   // --- checks ---
   // Walks the whole tree and raises 8965 unless it is consistent: page

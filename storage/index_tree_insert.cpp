@@ -1,4 +1,7 @@
-// TIndexTree: insert with separator and count updates and page splits.
+// TIndexTree: insert with separator and count updates and page splits, and
+// appending ascending entries at the end.
+#include <cassert>
+#include <functional>
 #include <vector>
 
 #include "storage/index_tree.h"
@@ -105,6 +108,52 @@ void TIndexTree::Split(const TIndexPath& path, int level) {
   root->InsertEntry(0, page->Key(0), page->PageNumber(), CountOf(page.get()));
   root->InsertEntry(1, fresh->Key(0), fresh->PageNumber(), CountOf(fresh.get()));
   file_.SetRootPage(slot_, root->PageNumber());
+}
+
+void TIndexTree::Append(int64_t count, const std::function<int32_t(int64_t i, uint8_t* key)>& entry) {
+  if (count <= 0) return;
+  std::vector<uint8_t> key(keySize_);
+  int64_t next = 0;
+  if (RootPage() == 0) {
+    const int32_t recordNo = entry(next++, key.data());
+    Insert(key.data(), recordNo);
+  }
+  file_.NoteTreeChange();
+  while (next < count) {
+    // The path an insert of a key above all others descends: the last
+    // entry of every branch, the end of the last leaf.
+    TIndexPath path;
+    for (int32_t pageNo = RootPage();;) {
+      if (path.Depth >= kMaxTreeDepth) file_.RaiseCorrupt();
+      TPage* page = Page(pageNo);
+      CheckLeafType(page, path.Depth == 0);
+      auto& level = path.Levels[path.Depth++];
+      level.Page = pageNo;
+      if (page->IsLeaf()) {
+        level.Position = page->EntryCount();
+        break;
+      }
+      level.Position = page->EntryCount() - 1;
+      pageNo = page->Value(level.Position);
+    }
+    const int level = path.Depth - 1;
+    // Entries go in one after another until the leaf overflows: one by one,
+    // each of them would have found the same leaf and no split before.
+    int added = 0;
+    bool overflows = false;
+    {
+      TPagePin leaf(Page(path.Leaf().Page));
+      while (next < count && !overflows) {
+        const int32_t recordNo = entry(next++, key.data());
+        assert(leaf->EntryCount() == 0 || comparer_.Compare(leaf->Key(leaf->EntryCount() - 1), key.data()) < 0);
+        leaf->InsertEntry(leaf->EntryCount(), key.data(), recordNo, 0);
+        ++added;
+        overflows = leaf->Overflows();
+      }
+    }
+    AdjustCounts(path, level, added);
+    if (overflows) Split(path, level);
+  }
 }
 
 }  // namespace rudira

@@ -69,6 +69,9 @@ class TSortKeys {
 
   // -1, 0 or 1: the order of two whole keys, the id suffix included.
   int Compare(const uint8_t* a, const uint8_t* b) const;
+  // Whether whole keys compare as unsigned bytes (a table without a locale),
+  // so that any prefix of two keys orders them unless it is equal.
+  bool Bytewise() const { return segments_.empty(); }
   // Whether the sort fields of two keys are equal (the id suffix ignored).
   bool SameFields(const uint8_t* a, const uint8_t* b) const { return CompareFields(a, b) == 0; }
 
