@@ -143,37 +143,53 @@ std::vector<uint32_t> SortedOrder(const TSortKeys& sortKeys, const std::vector<u
   return order;
 }
 
-// One run during a merge: its file, its current record and that record's key.
+// One run during a merge: its file, the records read ahead of it, its
+// current record and that record's key.
 struct RunCursor {
   TFileHandler* File = nullptr;
   int32_t Count = 0;             // records in the run
   int32_t Next = 0;              // position of the record after the current one
-  std::vector<uint8_t> Record;   // the current record, unscrambled
-  std::vector<uint8_t> Key;      // its sort key
+  std::vector<uint8_t> Buffer;   // records read from the file, unscrambled
+  size_t Held = 0;               // records in Buffer
+  size_t At = 0;                 // place of the current record in Buffer
+  std::vector<uint8_t> Key;      // the current record's sort key
 };
 
-RunCursor CursorOn(TFileHandler& file, int32_t count, size_t recordSize, size_t keySize) {
+RunCursor CursorOn(TFileHandler& file, int32_t count, size_t keySize) {
   RunCursor run;
   run.File = &file;
   run.Count = count;
-  run.Record.resize(recordSize);
   run.Key.resize(keySize);
   return run;
 }
 
 // Merges `runs` (each sorted, in file order of their records) by key: hands
 // each record with its key to take(record, key) in key order, until every
-// run is exhausted or take returns false. Only the current record of each
-// run is in memory, read one at a time. Of equal keys the earlier run's
-// record comes first, so the merge keeps the order of the file.
+// run is exhausted or take returns false. Each run is read ahead in blocks
+// of whole records, one positioned read each, so that the runs together
+// hold about as much as one run sorted in memory (at least one record
+// each). Of equal keys the earlier run's record comes first, so the merge
+// keeps the order of the file.
 template <typename Take>
 void MergeRuns(std::vector<RunCursor>& runs, const TSortKeys& keys, size_t recordSize, bool encrypted, Take take) {
+  const size_t readAhead =
+      std::max<size_t>(1, static_cast<size_t>(kSortRunBytes) / std::max<size_t>(1, runs.size()) / recordSize);
   auto advance = [&](RunCursor& run) {
     if (run.Next >= run.Count) return false;
-    ReadAt(*run.File, static_cast<int64_t>(run.Next) * static_cast<int64_t>(recordSize), run.Record.data(),
-           recordSize);
-    if (encrypted) Scramble(run.Record.data(), recordSize, kRecordScrambleSeed);
-    keys.Build(run.Record.data(), run.Key.data());
+    if (run.At + 1 < run.Held) {
+      ++run.At;
+    } else {
+      const size_t count = std::min(readAhead, static_cast<size_t>(run.Count - run.Next));
+      run.Buffer.resize(count * recordSize);
+      ReadAt(*run.File, static_cast<int64_t>(run.Next) * static_cast<int64_t>(recordSize), run.Buffer.data(),
+             run.Buffer.size());
+      if (encrypted) {
+        for (size_t i = 0; i < count; ++i) Scramble(run.Buffer.data() + i * recordSize, recordSize, kRecordScrambleSeed);
+      }
+      run.Held = count;
+      run.At = 0;
+    }
+    keys.Build(run.Buffer.data() + run.At * recordSize, run.Key.data());
     ++run.Next;
     return true;
   };
@@ -190,7 +206,7 @@ void MergeRuns(std::vector<RunCursor>& runs, const TSortKeys& keys, size_t recor
   while (!heap.empty()) {
     std::pop_heap(heap.begin(), heap.end(), later);
     RunCursor& run = runs[heap.back()];
-    if (!take(run.Record.data(), run.Key.data())) return;
+    if (!take(run.Buffer.data() + run.At * recordSize, run.Key.data())) return;
     if (advance(run)) {
       std::push_heap(heap.begin(), heap.end(), later);
     } else {
@@ -252,7 +268,7 @@ RunCursor WriteSortedRun(TRunFiles& runFiles, const TSortKeys& keys, const std::
   }
   TFileHandler& file = runFiles.Create();
   WriteAt(file, 0, sorted.data(), sorted.size());
-  return CursorOn(file, static_cast<int32_t>(records.size()), recordSize, keySize);
+  return CursorOn(file, static_cast<int32_t>(records.size()), keySize);
 }
 
 // Merges `runs` into the output step, whose rows go to `sink` in batches of
@@ -280,7 +296,7 @@ void MergeToOutput(std::vector<RunCursor>& runs, TRunFiles& runFiles, const TSor
       });
       const int32_t count = writer.Finish();
       for (RunCursor& run : group) runFiles.Release(*run.File);
-      longer.push_back(CursorOn(file, count, recordSize, keySize));
+      longer.push_back(CursorOn(file, count, keySize));
     }
     runs = std::move(longer);
     ++outcome.MergePasses;

@@ -14,7 +14,9 @@
 //              runs of R = min(maximum data buffer count, 1048576 div
 //              RecordSize) records are each read with one positioned read,
 //              sorted by key and written with one write to a run file; the
-//              runs are merged keeping one record per run in memory, and the
+//              runs are merged, each read ahead in blocks of whole records
+//              (about 1 MiB over all runs, at least one record per run; a
+//              read per record cost a system call per record), and the
 //              output is written from the start of the record area (in
 //              batches of about 1 MiB), the file truncated after it. More
 //              than 128 runs are first merged in groups of 128 consecutive
