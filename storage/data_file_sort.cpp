@@ -3,6 +3,7 @@
 #include "storage/data_file_sort.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cassert>
 #include <cstring>
@@ -115,30 +116,53 @@ std::vector<uint32_t> SortedOrder(const TSortKeys& sortKeys, const std::vector<u
     return order;
   }
   // Bytewise keys sort as compact entries: their first eight bytes as one
-  // big-endian number decide almost every comparison without touching the
-  // key bytes; the rest of the key, then the position, settle ties.
+  // big-endian number, sorted by a stable radix sort over the bytes in which
+  // the entries differ; the rest of the key, then the position, settle the
+  // entries of equal prefix.
   struct Entry {
     uint64_t Prefix;
     uint32_t Position;
   };
   const size_t prefixBytes = std::min<size_t>(keySize, 8);
   std::vector<Entry> entries(count);
+  std::vector<std::array<size_t, 256>> histogram(8);
+  for (auto& counts : histogram) counts.fill(0);
   for (size_t i = 0; i < count; ++i) {
     const uint8_t* key = keys.data() + i * keySize;
     uint64_t prefix = 0;
     for (size_t b = 0; b < prefixBytes; ++b) prefix = (prefix << 8) | key[b];
-    entries[i] = {prefix << (8 * (8 - prefixBytes)), static_cast<uint32_t>(i)};
+    prefix <<= 8 * (8 - prefixBytes);
+    entries[i] = {prefix, static_cast<uint32_t>(i)};
+    for (size_t b = 0; b < 8; ++b) ++histogram[b][(prefix >> (8 * b)) & 0xff];
+  }
+  std::vector<Entry> scratch(count);
+  for (size_t b = 0; b < 8; ++b) {
+    std::array<size_t, 256>& counts = histogram[b];
+    if (std::find(counts.begin(), counts.end(), count) != counts.end()) continue;  // one byte value for all
+    size_t at = 0;
+    for (size_t& bucket : counts) {
+      const size_t n = bucket;
+      bucket = at;
+      at += n;
+    }
+    for (const Entry& entry : entries) scratch[counts[(entry.Prefix >> (8 * b)) & 0xff]++] = entry;
+    entries.swap(scratch);
   }
   const size_t restBytes = keySize - prefixBytes;
-  std::sort(entries.begin(), entries.end(), [&](const Entry& a, const Entry& b) {
-    if (a.Prefix != b.Prefix) return a.Prefix < b.Prefix;
-    if (restBytes > 0) {
+  if (restBytes > 0) {
+    auto byRest = [&](const Entry& a, const Entry& b) {
       const int c = std::memcmp(keys.data() + a.Position * keySize + prefixBytes,
                                 keys.data() + b.Position * keySize + prefixBytes, restBytes);
-      if (c != 0) return c < 0;
+      return c != 0 ? c < 0 : a.Position < b.Position;
+    };
+    for (size_t first = 0; first < count;) {
+      size_t last = first + 1;
+      while (last < count && entries[last].Prefix == entries[first].Prefix) ++last;
+      if (last - first > 1) std::sort(entries.begin() + static_cast<ptrdiff_t>(first),
+                                      entries.begin() + static_cast<ptrdiff_t>(last), byRest);
+      first = last;
     }
-    return a.Position < b.Position;
-  });
+  }
   for (size_t i = 0; i < count; ++i) order[i] = entries[i].Position;
   return order;
 }

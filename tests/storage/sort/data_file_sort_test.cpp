@@ -271,32 +271,39 @@ TEST_F(ExternalSortTest, MoreRunsThanOneMergeHoldsAreMergedInGroupsFirst) {
 
 TEST_F(ExternalSortTest, RunsLongerThanTheirReadAheadMergeInKeyOrder) {
   // More than 1 MiB of records in runs of 8192: the merge reads each run in
-  // several blocks, so records come from a block read after the first.
+  // several blocks, so records come from a block read after the first. Many
+  // keys share their first eight bytes (K alone; S descending, then K).
   constexpr int32_t kRecords = 40000;
   for (const bool encrypted : {false, true}) {
-    SCOPED_TRACE(encrypted);
-    FileOptions options;
-    options.Encrypted = encrypted;
-    auto file = MakeFile(encrypted ? "scrambled" : "plain", options);
-    std::vector<Row> expected;
-    for (int32_t i = 0; i < kRecords; ++i) {
-      const int32_t k = (i * 7919) % 613;
-      const std::string s = "s" + std::to_string(i % 97);
-      Insert(*file, k, s, i);
-      expected.push_back({0, i + 1, k, s, i});
+    for (const bool byText : {false, true}) {
+      SCOPED_TRACE(std::string(encrypted ? "encrypted" : "plain") + (byText ? " by S, K" : " by K"));
+      FileOptions options;
+      options.Encrypted = encrypted;
+      auto file = MakeFile(std::string(encrypted ? "scrambled" : "plain") + (byText ? "S" : "K"), options);
+      std::vector<Row> expected;
+      for (int32_t i = 0; i < kRecords; ++i) {
+        const int32_t k = (i * 7919) % 613;
+        const std::string s = "s" + std::to_string(i % 97);
+        Insert(*file, k, s, i);
+        expected.push_back({0, i + 1, k, s, i});
+      }
+      ASSERT_GT(static_cast<int64_t>(kRecords) * file->RecordSize(), int64_t{kSortRunBytes});
+      const TSortOutcome outcome =
+          file->Sort(byText ? SortBy(*file, {"S", "K"}, {"S"}) : SortBy(*file, {"K"}));
+      EXPECT_GT(outcome.RunCount, 1);
+      EXPECT_EQ(outcome.RowCount, kRecords);
+      std::stable_sort(expected.begin(), expected.end(), [&](const Row& a, const Row& b) {
+        if (byText && a.S != b.S) return a.S > b.S;
+        return *a.K < *b.K;
+      });
+      for (size_t i = 0; i < expected.size(); ++i) {
+        expected[i].RecordNo = static_cast<int32_t>(i + 1);
+        expected[i].UniqueId = static_cast<int32_t>(i + 1);
+      }
+      EXPECT_EQ(Rows(*file), expected);
+      EXPECT_EQ(RunFileCount(), 0u);
+      file->Close();
     }
-    ASSERT_GT(static_cast<int64_t>(kRecords) * file->RecordSize(), int64_t{kSortRunBytes});
-    const TSortOutcome outcome = file->Sort(SortBy(*file, {"K"}));
-    EXPECT_GT(outcome.RunCount, 1);
-    EXPECT_EQ(outcome.RowCount, kRecords);
-    std::stable_sort(expected.begin(), expected.end(), [](const Row& a, const Row& b) { return *a.K < *b.K; });
-    for (size_t i = 0; i < expected.size(); ++i) {
-      expected[i].RecordNo = static_cast<int32_t>(i + 1);
-      expected[i].UniqueId = static_cast<int32_t>(i + 1);
-    }
-    EXPECT_EQ(Rows(*file), expected);
-    EXPECT_EQ(RunFileCount(), 0u);
-    file->Close();
   }
 }
 
