@@ -114,8 +114,11 @@ int64_t TIndexTree::Ordinal(const TIndexPath& path) {
     }
     return n + path.Leaf().Position;
   }
+  // From the leaf up: the pages a descent has just read are the most
+  // recently used ones, so the lower levels are found in even the smallest
+  // cache before the root's turn comes.
   int64_t n = 0;
-  for (int i = 0; i < path.Depth; ++i) n += Page(path.Levels[i].Page)->CountBefore(path.Levels[i].Position);
+  for (int i = path.Depth - 1; i >= 0; --i) n += Page(path.Levels[i].Page)->CountBefore(path.Levels[i].Position);
   return n;
 }
 
