@@ -117,6 +117,7 @@ class TWalker {
     drivingCount_ = driving.GetRecordCount();
     step_ = impl_.Session.ProgressStep();
     PlanCopies();
+    PlanKeyLinks();
     if (collected_ != nullptr) {
       // Room for a row per driving record, within the bound: no regrowth.
       const size_t expected = static_cast<size_t>(std::max(drivingCount_, 0)) * record_.size();
@@ -341,7 +342,10 @@ class TWalker {
     bool possible = true;
     bool matched = false;
     bool probedByKey = false;
-    if (!conditions_[level].empty()) {
+    if (links_[level].Field != nullptr) {
+      probedByKey = true;
+      possible = ProbeLinked(level, source, links_[level], matched);
+    } else if (!conditions_[level].empty()) {
       TExpTokenPtr tree;
       for (const TExpToken* condition : conditions_[level]) {
         TExpTokenPtr piece;
@@ -381,6 +385,78 @@ class TWalker {
     }
   }
 
+  // A level whose only link is `column = column of a table before it`, the
+  // first on a unique one-field index of exact keys and both of the same
+  // type and width, is probed with the other record's field bytes as the
+  // key: the bytes the value would be stored as (CopiesExactly), without
+  // making the condition's copy and its value node for every row before.
+  struct TKeyLink {
+    const TSourceRun* From = nullptr;          // the table the value comes from
+    const TFieldDescriptor* FromField = nullptr;
+    const TFieldDescriptor* Field = nullptr;   // the probed field; null: no such link
+    int Slot = -1;                             // its unique index
+  };
+
+  void PlanKeyLinks() {
+    links_.assign(order_.size(), TKeyLink{});
+    for (size_t level = 0; level < order_.size(); ++level) {
+      if (conditions_[level].size() != 1) continue;
+      const TExpToken& condition = *conditions_[level].front();
+      if (condition.NodeKind != kNodeBinary || condition.OpCode != kOpEqual || !condition.Left || !condition.Right) {
+        continue;
+      }
+      TSourceRun& source = run_.Sources[order_[level]];
+      const TExpToken* column = condition.Left;
+      const TExpToken* other = condition.Right;
+      if (SourceOf(*other) == &source) std::swap(column, other);
+      if (column->NodeKind != kNodeColumn || other->NodeKind != kNodeColumn || SourceOf(*column) != &source ||
+          other->SourceTable == nullptr || SourceOf(*other) == &source) {
+        continue;
+      }
+      TDataCursor& cursor = *source.Cursor;
+      const TFieldDescriptor& field = cursor.Field(column->FieldNo);
+      const TFieldDescriptor& from = SourceOf(*other)->Cursor->Field(other->FieldNo);
+      if (!ExactKeyType(field.FieldType) || !CopiesExactly(field.FieldType) || from.FieldType != field.FieldType ||
+          from.SubType != field.SubType || from.Width != field.Width || !from.HasNullFlag() || !field.HasNullFlag()) {
+        continue;
+      }
+      const int slot = UniqueIndexOn(cursor, field.FieldNo);
+      if (slot < 0) continue;
+      links_[level] = TKeyLink{SourceOf(*other), &from, &field, slot};
+    }
+  }
+
+  // Probes `source` through its key link. Returns false when the value is
+  // NULL (it joins nothing).
+  bool ProbeLinked(size_t level, TSourceRun& source, const TKeyLink& link, bool& matched) {
+    const uint8_t* in = link.From->Record.data() + link.FromField->Offset;
+    if (link.From->NullRow || in[0] == 0) return false;
+    TDataCursor& cursor = *source.Cursor;
+    probe_.resize(cursor.RecordSize());
+    cursor.InitRecord(probe_.data());
+    std::memcpy(probe_.data() + link.Field->Offset, in, static_cast<size_t>(link.Field->Width) + 1);
+    FindAndDescend(level, source, link.Slot, matched);
+    return true;
+  }
+
+  // Finds the record of probe_'s key in index `slot` of `source` and walks
+  // on from it when it is there.
+  void FindAndDescend(size_t level, TSourceRun& source, int slot, bool& matched) {
+    TDataCursor& cursor = *source.Cursor;
+    if (cursor.IndexNo() != slot) {
+      cursor.SetIndexName(slot == kPrimarySlot ? std::string() : cursor.Table()->IndexFile().Definition(slot).IndexName);
+    }
+    if (cursor.Find(probe_.data(), false, source.Record.data(), 1, 0, false)) {
+      if (level == 0) CountDriving();
+      if (KeptHold(source)) {
+        matched = true;
+        Level(level + 1);
+      }
+    }
+    // As after a filtered walk to its end.
+    std::fill(source.Record.begin(), source.Record.end(), uint8_t{0});
+  }
+
   // A link condition that is one equality of a column of `source` with a
   // value, on a unique one-field index of exact keys, is answered by one key
   // search in that index instead of a filter over the table (whose view
@@ -407,18 +483,7 @@ class TWalker {
     probe_.resize(cursor.RecordSize());
     cursor.InitRecord(probe_.data());
     if (!StoreTokenValue(probe_.data(), field, *value, cursor.Table()->DataFile().Locale())) return false;
-    if (cursor.IndexNo() != slot) {
-      cursor.SetIndexName(slot == kPrimarySlot ? std::string() : cursor.Table()->IndexFile().Definition(slot).IndexName);
-    }
-    if (cursor.Find(probe_.data(), false, source.Record.data(), 1, 0, false)) {
-      if (level == 0) CountDriving();
-      if (KeptHold(source)) {
-        matched = true;
-        Level(level + 1);
-      }
-    }
-    // As after a filtered walk to its end.
-    std::fill(source.Record.begin(), source.Record.end(), uint8_t{0});
+    FindAndDescend(level, source, slot, matched);
     return true;
   }
 
@@ -584,6 +649,7 @@ class TWalker {
   std::vector<uint8_t> record_;
   std::vector<uint8_t> probe_;  // the key record of ProbeByKey
   std::vector<const TFieldDescriptor*> copies_;  // per column: the source field copied byte for byte, or null
+  std::vector<TKeyLink> links_;                  // per level: its key link, if it has one
   std::vector<uint8_t>* collected_ = nullptr;    // rows kept for the sort
   size_t collectBytes_ = 0;
   TSortFeed* feed_ = nullptr;                    // the runs of the rows kept before
