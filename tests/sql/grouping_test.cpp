@@ -206,6 +206,35 @@ TEST_F(Grouping, SumsAndAveragesDoNotOverflowTheArgumentType) {
   EXPECT_EQ(Query("SELECT SUM(N), AVG(T), AVG(N) FROM w"), (Lines{"400000000000|80000001|2e+09"}));
 }
 
+TEST_F(Grouping, ColumnArgumentsOfEveryNumberTypeAggregateAsTheirExpressions) {
+  // A plain column argument is read straight from its record; the same
+  // column inside an expression is evaluated. Both must give the same rows,
+  // NULLs skipped, for each integer and float type.
+  CreateTable("n", {{"G"}, {"I"}, {"C", kFieldTypeSmallInt}, {"W", kFieldTypeWord}, {"L", kFieldTypeLargeInt},
+                    {"F", kFieldTypeFloat}});
+  std::vector<Row> rows;
+  for (int i = 0; i < 300; ++i) {
+    const bool null = i % 7 == 3;
+    rows.push_back({i % 4, null ? kNull : Value{int32_t{i * 13 - 900}}, null ? kNull : Value{int16_t(i - 150)},
+                    null ? kNull : Value{uint16_t(i * 200)}, null ? kNull : Value{int64_t{i} * 40000000000LL},
+                    i % 5 == 1 ? kNull : Value{i * 0.25 - 20.0}});
+  }
+  // Group 5 holds only NULLs in every column but G.
+  rows.push_back({5, kNull, kNull, kNull, kNull, kNull});
+  Insert("n", rows);
+  for (const char* column : {"I", "C", "W", "L", "F"}) {
+    SCOPED_TRACE(column);
+    const std::string c = column;
+    const std::string plain = "SELECT G, SUM(" + c + "), AVG(" + c + "), COUNT(" + c + "), MIN(" + c + "), MAX(" +
+                              c + ") FROM n GROUP BY G";
+    const std::string evaluated = "SELECT G, SUM(" + c + " * 1), AVG(" + c + " * 1), COUNT(" + c + " * 1), MIN(" +
+                                  c + " * 1), MAX(" + c + " * 1) FROM n GROUP BY G";
+    const Lines expected = Query(evaluated);
+    ASSERT_EQ(expected.size(), 5u);
+    EXPECT_EQ(Query(plain), expected);
+  }
+}
+
 TEST_F(Grouping, GroupsOfAJoinAndOfAnOuterJoin) {
   CreateTable("u", {{"A"}, {"Name", kFieldTypeString, 10}});
   Insert("u", {{1, std::string("one")}, {2, std::string("two")}, {5, std::string("five")}});
