@@ -23,9 +23,8 @@ bool TSortOutput::Done() const { return options_.RowLimit >= 0 && kept_ >= optio
 
 void TSortOutput::Emit(const uint8_t* record, const uint8_t* key) {
   const size_t at = rows_.size();
-  rows_.resize(at + recordSize_);
+  rows_.insert(rows_.end(), record, record + recordSize_);
   uint8_t* row = rows_.data() + at;
-  std::memcpy(row, record, recordSize_);
   const int32_t position = handedOn_ + HeldRows();
   SetRecordStatus(row, kRecordInUse);
   SetRecordNumberOrLink(row, position);
