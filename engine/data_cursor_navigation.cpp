@@ -57,7 +57,9 @@ void TDataCursor::ComputeRangePositions() {
     rangeStartPos_ = 1;
     rangeEndPos_ = count;
   } else {
-    rangeStartPos_ = tree.Ordinal(tree.Descend(rangeStartKey_.data(), rangeStartLength_)) + 1;
+    int64_t before = 0;
+    tree.DescendCounting(rangeStartKey_.data(), rangeStartLength_, before);
+    rangeStartPos_ = before + 1;
     // The last key whose prefix does not pass the end key.
     rangeEndPos_ = UpperBound(rangeEndKey_.data(), rangeEndLength_, rangeStartPos_ - 1);
     // A start key after the end key: no key is in range.
@@ -246,8 +248,9 @@ void TDataCursor::BuildKey(const uint8_t* record, uint8_t* key) const {
 
 void TDataCursor::SeekKey(const uint8_t* key, int length) {
   TIndexTree tree(table_->IndexFile(), IndexSlot());
-  const TIndexPath path = tree.Descend(key, length);
-  const int64_t found = tree.Ordinal(path) + 1;
+  int64_t before = 0;
+  const TIndexPath path = tree.DescendCounting(key, length, before);
+  const int64_t found = before + 1;
   // The descent found the entry's leaf already: later steps start there.
   if (path.Depth > 0 && path.Leaf().Position < tree.LeafEntryCount(path.Leaf().Page)) {
     NoteWalk(path.Leaf().Page, path.Leaf().Position, found);

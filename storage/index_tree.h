@@ -66,6 +66,10 @@ class TIndexTree {
   // `length` bytes of `key` (Leaf().Position may equal the leaf's entry
   // count: the key is greater than every key of that leaf).
   TIndexPath Descend(const uint8_t* key, int length);
+  // Descend, also setting `ordinal` to Ordinal() of the path found: with
+  // subtree counts it is summed from the pages as the descent reads them,
+  // instead of reading them again.
+  TIndexPath DescendCounting(const uint8_t* key, int length, int64_t& ordinal);
   // The record number of the entry whose key equals `key`; 0 when none.
   int32_t Find(const uint8_t* key);
   // Records in the index (the root's subtree count, or a walk of the leaves
@@ -121,6 +125,8 @@ class TIndexTree {
 
  private:
   TPage* Page(int32_t pageNo) { return file_.GetPage(slot_, pageNo); }
+  // The descent; adds the entries left of the path to *ordinal when given.
+  TIndexPath DescendTo(const uint8_t* key, int length, int64_t* ordinal);
   int32_t RootPage() const { return file_.Definition(slot_).RootPage; }
   int32_t CountOf(TPage* page) const;
   void CheckLeafType(TPage* page, bool root);

@@ -26,7 +26,17 @@ void TIndexTree::CheckLeafType(TPage* page, bool root) {
   if (!ok || page->Freed() || page->EntryCount() == 0) file_.RaiseCorrupt();
 }
 
-TIndexPath TIndexTree::Descend(const uint8_t* key, int length) {
+TIndexPath TIndexTree::Descend(const uint8_t* key, int length) { return DescendTo(key, length, nullptr); }
+
+TIndexPath TIndexTree::DescendCounting(const uint8_t* key, int length, int64_t& ordinal) {
+  ordinal = 0;
+  if (counts_) return DescendTo(key, length, &ordinal);
+  const TIndexPath path = DescendTo(key, length, nullptr);
+  ordinal = Ordinal(path);
+  return path;
+}
+
+TIndexPath TIndexTree::DescendTo(const uint8_t* key, int length, int64_t* ordinal) {
   TIndexPath path;
   int32_t pageNo = RootPage();
   if (pageNo == 0) return path;
@@ -38,6 +48,7 @@ TIndexPath TIndexTree::Descend(const uint8_t* key, int length) {
     level.Page = pageNo;
     if (page->IsLeaf()) {
       level.Position = page->LowerBound(comparer_, key, length);
+      if (ordinal) *ordinal += level.Position;
       return path;
     }
     // A whole key lies in the child of the last branch key not above it.
@@ -47,6 +58,7 @@ TIndexPath TIndexTree::Descend(const uint8_t* key, int length) {
     // leaf position may then be that leaf's entry count).
     level.Position = length < keySize_ ? std::max(0, page->LowerBound(comparer_, key, length) - 1)
                                        : page->ChildPosition(comparer_, key, length);
+    if (ordinal) *ordinal += page->CountBefore(level.Position);
     pageNo = page->Value(level.Position);
   }
 }

@@ -140,6 +140,18 @@ class IndexTreeModelTest : public TIndexTest, public ::testing::WithParamInterfa
       const auto it = LowerBound(*touched);
       const TIndexPath path = tree.Descend(touched->data(), definition_.KeySize);
       ASSERT_EQ(tree.Ordinal(path), it - model_.begin());
+      // The ordinal summed during the descent, for the whole key and a prefix.
+      for (int length : {static_cast<int>(definition_.KeySize), static_cast<int>(definition_.KeySize) - 1}) {
+        int64_t counted = -1;
+        const TIndexPath countedPath = tree.DescendCounting(touched->data(), length, counted);
+        const TIndexPath plain = tree.Descend(touched->data(), length);
+        ASSERT_EQ(counted, tree.Ordinal(plain)) << "length " << length;
+        ASSERT_EQ(countedPath.Depth, plain.Depth);
+        if (plain.Depth > 0) {
+          ASSERT_EQ(countedPath.Leaf().Page, plain.Leaf().Page);
+          ASSERT_EQ(countedPath.Leaf().Position, plain.Leaf().Position);
+        }
+      }
     }
     for (int probe = 0; probe < 3 && !model_.empty(); ++probe) {
       const size_t ordinal = rng() % model_.size();
