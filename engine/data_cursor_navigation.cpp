@@ -514,11 +514,15 @@ bool TDataCursor::Find(const uint8_t* source, bool isKey, uint8_t* output, int f
   const bool taken = BeginOperation();
   return Bracket(*this, taken, [&]() -> bool {
     if (natural_) return false;
-    std::vector<uint8_t> key(static_cast<size_t>(keySize_));
+    // Keys and the saved position live on the stack: a join probes with one
+    // Find per row of the tables before it.
+    if (keySize_ <= 0 || keySize_ > kMaxKeySize) table_->IndexFile().RaiseCorrupt();
+    const size_t keyBytes = static_cast<size_t>(keySize_);
+    uint8_t key[kMaxKeySize];
     if (isKey) {
-      std::memcpy(key.data(), source, key.size());
+      std::memcpy(key, source, keyBytes);
     } else {
-      BuildKey(source, key.data());
+      BuildKey(source, key);
     }
     const int given = fieldCount > 0 ? std::min(fieldCount, indexFieldCount_) : indexFieldCount_;
     const bool prefix = (fieldCount > 0 && fieldCount < indexFieldCount_) || !indexUnique_ || partialLength > 0;
@@ -535,21 +539,22 @@ bool TDataCursor::Find(const uint8_t* source, bool isKey, uint8_t* output, int f
       }
       // The rest sorts lowest (highest in a descending index), so the seek
       // lands on the first key that has the prefix.
-      std::fill(key.begin() + length, key.end(), indexDescending_ ? 0xFF : 0x00);
-      SeekKey(key.data(), length);
+      std::fill(key + length, key + keyBytes, indexDescending_ ? 0xFF : 0x00);
+      SeekKey(key, length);
       // Past the last key the cursor stands on the last record.
       if (eof_ && hasCurrent_) eof_ = false;
-      found = OnRecord() &&
-              table_->IndexFile().Comparer(IndexSlot()).Compare(currentKey_.data(), key.data(), length) == 0;
+      found = OnRecord() && table_->IndexFile().Comparer(IndexSlot()).Compare(currentKey_.data(), key, length) == 0;
     } else {
-      const std::vector<uint8_t> savedKey = currentKey_;
+      uint8_t savedKey[kMaxKeySize];
+      const size_t savedKeyBytes = std::min(currentKey_.size(), sizeof savedKey);
+      std::memcpy(savedKey, currentKey_.data(), savedKeyBytes);
       const int32_t savedRecNo = currentRecNo_;
       const int64_t savedPos = logicalPos_;
       const bool savedCurrent = hasCurrent_, savedBof = bof_, savedEof = eof_;
-      SeekKey(key.data(), keySize_);
-      found = OnRecord() && std::memcmp(currentKey_.data(), key.data(), key.size()) == 0;
+      SeekKey(key, keySize_);
+      found = OnRecord() && currentKey_.size() >= keyBytes && std::memcmp(currentKey_.data(), key, keyBytes) == 0;
       if (!found && !nearest) {
-        currentKey_ = savedKey;
+        currentKey_.assign(savedKey, savedKey + savedKeyBytes);
         currentRecNo_ = savedRecNo;
         logicalPos_ = savedPos;
         hasCurrent_ = savedCurrent;
