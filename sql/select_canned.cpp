@@ -14,6 +14,7 @@
 #include "engine/errors.h"
 #include "sql/select_grouping.h"
 #include "sql/select_query_run.h"
+#include "engine/utf8_text.h"
 #include "sql/sql_expression.h"
 #include "storage/data_file_sort.h"
 #include "storage/field_type.h"
@@ -511,6 +512,10 @@ class TWalker {
         }
         continue;
       }
+      if (const TFieldDescriptor* from = texts_[i]) {
+        const TSourceRun& source = *SourceOf(*column.Expression);
+        if (CopyText(source, *from, column.Field)) continue;
+      }
       TExpTokenPtr value;
       if (!column.Calculated) {
         const TSourceRun& source = *SourceOf(*column.Expression);
@@ -550,6 +555,7 @@ class TWalker {
   // an expression node and storing it back gives the same bytes.
   void PlanCopies() {
     copies_.assign(run_.Columns.size(), nullptr);
+    texts_.assign(run_.Columns.size(), nullptr);
     for (size_t i = 0; i < run_.Columns.size(); ++i) {
       const TResultColumn& column = run_.Columns[i];
       if (!column.Expression || column.Calculated) continue;
@@ -557,12 +563,44 @@ class TWalker {
       const TSourceRun& source = *SourceOf(*column.Expression);
       const TFieldDescriptor& from = source.Cursor->Field(column.OriginFieldNo);
       const TFieldDescriptor& to = column.Field;
+      if (from.FieldType == kFieldTypeString && to.FieldType == kFieldTypeString && from.Width == to.Width &&
+          from.Size == to.Size && from.HasNullFlag() && to.HasNullFlag() && to.CharCase != kCharCaseLower &&
+          to.CharCase != kCharCaseUpper) {
+        texts_[i] = &from;
+        continue;
+      }
       if (!CopiesExactly(from.FieldType) || from.FieldType != to.FieldType || from.SubType != to.SubType ||
           from.Width != to.Width || !from.HasNullFlag() || !to.HasNullFlag()) {
         continue;
       }
       copies_[i] = &from;
     }
+  }
+
+  // A text column planned by PlanCopies: the value as stored is the text
+  // that storing it would keep (no trailing space, whole characters within
+  // the size), so its bytes are written as they are. False, writing
+  // nothing, for any other text: it takes the way through a value node.
+  bool CopyText(const TSourceRun& source, const TFieldDescriptor& from, const TFieldDescriptor& to) {
+    uint8_t* out = record_.data() + to.Offset;
+    const uint8_t* in = source.Record.data() + from.Offset;
+    if (source.NullRow || in[0] == 0) {
+      StoreFieldNull(record_.data(), to);
+      return true;
+    }
+    const char* text = reinterpret_cast<const char*>(in + 1);
+    const size_t length = strnlen(text, std::min<size_t>(from.Size, from.Width));
+    if (length > 0 && (text[length - 1] == ' ' || Utf8CutLength(std::string_view(text, length), to.Size) != length)) {
+      return false;
+    }
+    if (length == 0) {
+      StoreFieldNull(record_.data(), to);
+      return true;
+    }
+    out[0] = 1;
+    std::memcpy(out + 1, text, length);
+    std::memset(out + 1 + length, 0, to.Width - length);
+    return true;
   }
 
   static bool CopiesExactly(uint8_t type) {
@@ -650,6 +688,7 @@ class TWalker {
   std::vector<uint8_t> probe_;  // the key record of ProbeByKey
   std::vector<const TFieldDescriptor*> copies_;  // per column: the source field copied byte for byte, or null
   std::vector<TKeyLink> links_;                  // per level: its key link, if it has one
+  std::vector<const TFieldDescriptor*> texts_;   // per column: the text field CopyText copies, or null
   std::vector<uint8_t>* collected_ = nullptr;    // rows kept for the sort
   size_t collectBytes_ = 0;
   TSortFeed* feed_ = nullptr;                    // the runs of the rows kept before
