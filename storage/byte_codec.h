@@ -17,9 +17,16 @@
 
 namespace rudira {
 
+// On a little-endian machine the bytes are the value: one unaligned load
+// or store (the compiler does not always merge the byte loop into one).
 template <typename T>
 inline T LoadLE(const uint8_t* p) {
   static_assert(std::is_integral_v<T>);
+  if constexpr (std::endian::native == std::endian::little) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+  }
   std::make_unsigned_t<T> value = 0;
   for (size_t i = 0; i < sizeof(T); ++i) {
     value |= static_cast<std::make_unsigned_t<T>>(p[i]) << (8 * i);
@@ -30,6 +37,10 @@ inline T LoadLE(const uint8_t* p) {
 template <typename T>
 inline void StoreLE(uint8_t* p, T value) {
   static_assert(std::is_integral_v<T>);
+  if constexpr (std::endian::native == std::endian::little) {
+    std::memcpy(p, &value, sizeof value);
+    return;
+  }
   auto bits = static_cast<std::make_unsigned_t<T>>(value);
   for (size_t i = 0; i < sizeof(T); ++i) {
     p[i] = static_cast<uint8_t>(bits >> (8 * i));
