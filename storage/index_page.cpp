@@ -12,21 +12,27 @@ namespace rudira {
 
 namespace {
 
-// Copies one entry of n bytes. Every page read decodes all its
-// entries, and most keys are short: two overlapping fixed-size copies
-// take the place of a library call per entry.
-inline void CopyEntry(uint8_t* to, const uint8_t* from, int n) {
+// Copies `count` entries of n bytes each from the page's run into slots
+// `stride` bytes apart. Every page read decodes all its entries, and most
+// keys are short: two overlapping fixed-size copies per entry, chosen once
+// for the page, take the place of a library call per entry.
+template <int kPart>
+void CopyEntriesOf(uint8_t* to, size_t stride, const uint8_t* from, int n, int count) {
+  for (int i = 0; i < count; ++i, from += n, to += stride) {
+    std::memcpy(to, from, kPart);
+    std::memcpy(to + n - kPart, from + n - kPart, kPart);
+  }
+}
+
+void CopyEntries(uint8_t* to, size_t stride, const uint8_t* from, int n, int count) {
   if (n >= 8 && n <= 16) {
-    std::memcpy(to, from, 8);
-    std::memcpy(to + n - 8, from + n - 8, 8);
+    CopyEntriesOf<8>(to, stride, from, n, count);
   } else if (n >= 4 && n < 8) {
-    std::memcpy(to, from, 4);
-    std::memcpy(to + n - 4, from + n - 4, 4);
+    CopyEntriesOf<4>(to, stride, from, n, count);
   } else if (n > 16 && n <= 32) {
-    std::memcpy(to, from, 16);
-    std::memcpy(to + n - 16, from + n - 16, 16);
+    CopyEntriesOf<16>(to, stride, from, n, count);
   } else {
-    std::memcpy(to, from, static_cast<size_t>(n));
+    for (int i = 0; i < count; ++i, from += n, to += stride) std::memcpy(to, from, static_cast<size_t>(n));
   }
 }
 
@@ -302,11 +308,9 @@ bool TPage::DecodeFrom(const uint8_t* buffer) {
     const int entrySize = IsLeaf() ? keySize + 4 : BranchEntrySize();
     Reserve(count);
     const size_t size = static_cast<size_t>(slotSize());
-    const bool zeroCounts = format_.NoCounts && !IsLeaf();
-    uint8_t* out = entries_.data();
-    for (int i = 0; i < count; ++i, in += entrySize, out += size) {
-      CopyEntry(out, in, entrySize);
-      if (zeroCounts) StoreLE<int32_t>(out + keySize + 4, 0);
+    CopyEntries(entries_.data(), size, in, entrySize, count);
+    if (format_.NoCounts && !IsLeaf()) {
+      for (int i = 0; i < count; ++i) StoreLE<int32_t>(entries_.data() + i * size + keySize + 4, 0);
     }
     count_ = count;
     return true;
