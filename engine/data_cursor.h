@@ -55,6 +55,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -262,6 +263,15 @@ class TDataCursor {
   // 0 none, 1 partial, 2 full; 10050 for a filter not in the list.
   uint8_t GetFilterOptimizeLevel(const TFilter* filter) const;
   size_t FilterCount() const { return filters_.size(); }
+  // The records the view would hold with `filters` (of this list, active or
+  // not) active beside the active ones, counted from the subtree counts of
+  // one index without reading records or index leaves, building a view or
+  // moving the cursor: when every one of those filters is answered by key
+  // ranges of the same index (TFilter::AnsweredByWindows), no range narrows
+  // the view and the index holds an entry per record. std::nullopt
+  // otherwise (the caller then activates them and counts the view); 10050
+  // for a filter not in the list.
+  std::optional<int64_t> IndexCount(const std::vector<TFilter*>& filters);
   // The filters in evaluation order.
   std::vector<TFilter*> Filters() const;
   // Records the filters of this cursor have read to test them (records
@@ -357,6 +367,8 @@ class TDataCursor {
   // --- view (data_cursor_filters.cpp) ---
   // Builds the view bitmap from the base, range and filter bitmaps.
   void RebuildView();
+  // IndexCount inside the operation bracket.
+  std::optional<int64_t> CountFromWindows(const std::vector<TFilter*>& filters);
   // After a write of this cursor: sets or clears the bit of the one record
   // written instead of a rebuild.
   void UpdateViewAfterWrite(const uint8_t* record, bool deleted);

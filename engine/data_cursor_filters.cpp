@@ -8,6 +8,7 @@
 // filters before it left (a fully optimised filter on all candidates, since
 // its index scan costs the same either way), so records are read only for
 // the unoptimised filters and callbacks and only while they may still pass.
+#include <algorithm>
 #include <cstring>
 
 #include "engine/data_cursor.h"
@@ -235,6 +236,47 @@ void TDataCursor::ReplaceFilterExpression(TFilter* filter, TExpTokenPtr tree) {
 uint8_t TDataCursor::GetFilterOptimizeLevel(const TFilter* filter) const {
   RequireOpen();
   return filters_[FilterPosition(filter)]->OptimizeLevel();
+}
+
+std::optional<int64_t> TDataCursor::IndexCount(const std::vector<TFilter*>& filters) {
+  RequireOpen();
+  for (const TFilter* filter : filters) FilterPosition(filter);
+  if (filters.empty() || structureOnly_) return std::nullopt;
+  const bool taken = BeginOperation();
+  std::optional<int64_t> count;
+  try {
+    count = CountFromWindows(filters);
+  } catch (...) {
+    EndOperation(taken);
+    throw;
+  }
+  EndOperation(taken);
+  return count;
+}
+
+std::optional<int64_t> TDataCursor::CountFromWindows(const std::vector<TFilter*>& filters) {
+  if (!natural_ && rangeActive_) return std::nullopt;
+  std::vector<TFilter*> counted = filters;
+  for (const auto& filter : filters_) {
+    if (filter->Active() && std::find(filters.begin(), filters.end(), filter.get()) == filters.end()) {
+      counted.push_back(filter.get());
+    }
+  }
+  TIndexWindows windows;
+  for (TFilter* filter : counted) {
+    if (!filter->AnsweredByWindows()) return std::nullopt;
+    filter->AddIndexWindows(windows);
+  }
+  // Windows of two indexes meet only record by record.
+  if (windows.size() != 1) return std::nullopt;
+  const TIndexIntervals& window = windows.begin()->second;
+  // Each entry stands for one record only while the index agrees with the
+  // table's count; otherwise the view's candidates decide.
+  TIndexFile& index = table_->IndexFile();
+  if (TIndexTree(index, window.Slot).RecordCount() != index.ActiveRecordCount()) return std::nullopt;
+  int64_t count = 0;
+  for (const auto& [first, last] : window.Ranges) count += std::max<int64_t>(0, last - first);
+  return count;
 }
 
 // --- the view ---

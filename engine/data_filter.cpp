@@ -2,6 +2,7 @@
 // candidate sets, with the column values fetched from the records tested.
 #include "engine/data_filter.h"
 
+#include <atomic>
 #include <cstring>
 #include <unordered_map>
 
@@ -32,10 +33,23 @@ class TFilterRecordAccess : public TExpressionRecordAccess {
     ReadFieldToken(table_, fields[static_cast<size_t>(column.FieldNo) - 1], record_, value);
   }
 
+  const uint8_t* ColumnRecord(const TExpToken& column, const TFieldDescriptor*& field) override {
+    const auto& fields = table_.DataFile().Fields();
+    field = nullptr;
+    if (!record_ || column.FieldNo < 1 || static_cast<size_t>(column.FieldNo) > fields.size()) return nullptr;
+    field = &fields[static_cast<size_t>(column.FieldNo) - 1];
+    return record_;
+  }
+
  private:
   TDataTable& table_;
   const uint8_t* record_;
 };
+
+uint64_t NextFilterSerial() {
+  static std::atomic<uint64_t> last{0};
+  return ++last;
+}
 
 bool IsLogical(const TExpToken& node) {
   return (node.NodeKind == kNodeBinary && (node.OpCode == kOpAnd || node.OpCode == kOpOr) && node.Left &&
@@ -86,13 +100,13 @@ TExpToken* CopyTree(const TExpToken& source, std::unordered_map<const TExpToken*
 }  // namespace
 
 TFilter::TFilter(TDataCursor& cursor, TExpTokenPtr owned, TExpToken* expression, const TCursorFilterOptions& options)
-    : cursor_(cursor), owned_(std::move(owned)), expression_(expression), options_(options) {
+    : cursor_(cursor), serial_(NextFilterSerial()), owned_(std::move(owned)), expression_(expression), options_(options) {
   if (owned_) expression_ = owned_.get();
   MarkPartialComparisons(*expression_);
 }
 
 TFilter::TFilter(TDataCursor& cursor, void* owner, TFilterCallback callback, const TCursorFilterOptions& options)
-    : cursor_(cursor), owner_(owner), callback_(std::move(callback)), isCallback_(true), options_(options) {}
+    : cursor_(cursor), serial_(NextFilterSerial()), owner_(owner), callback_(std::move(callback)), isCallback_(true), options_(options) {}
 
 std::unique_ptr<TFilter> TFilter::CopyFor(TDataCursor& cursor) const {
   if (isCallback_) return std::make_unique<TFilter>(cursor, owner_, callback_, options_);
@@ -224,6 +238,21 @@ void TFilter::CollectWindows(const TExpToken& node, const TFilterIndexContext& c
 void TFilter::AddIndexWindows(TIndexWindows& windows) {
   if (isCallback_ || !expression_ || optimizeLevel_ == 0) return;
   CollectWindows(*expression_, IndexContext(), windows);
+}
+
+bool TFilter::WindowsOnly(const TExpToken& node, const TFilterIndexContext& context) const {
+  if (node.NodeKind == kNodeBinary && node.OpCode == kOpAnd && node.Left && node.Right) {
+    return WindowsOnly(*node.Left, context) && WindowsOnly(*node.Right, context);
+  }
+  if (node.OptimizeLevel != 2 || node.NodeKind != kNodeBinary || node.OpCode == kOpOr) return false;
+  int slot = -1;
+  bool complement = false;
+  return IndexComparisonSlot(node, context, slot, complement) && !complement;
+}
+
+bool TFilter::AnsweredByWindows() const {
+  if (isCallback_ || !expression_ || optimizeLevel_ != 2) return false;
+  return WindowsOnly(*expression_, IndexContext());
 }
 
 void TFilter::Evaluate(const TRecordsBitmap& candidates, uint64_t& readCount, const TIndexWindows* windows) {

@@ -74,6 +74,10 @@ class TFilter {
   TFilter& operator=(const TFilter&) = delete;
 
   TDataCursor& Cursor() const { return cursor_; }
+  // A number no other filter of the process had before: a filter recognised
+  // by it is the same one, never a later filter made at a freed one's
+  // address.
+  uint64_t Serial() const { return serial_; }
   bool OwnsExpression() const { return owned_ != nullptr; }
   TExpToken* Expression() const { return expression_; }
   void* Owner() const { return owner_; }
@@ -98,6 +102,10 @@ class TFilter {
   // Narrows `windows` by the comparisons answered from an index that this
   // filter requires of every record it passes.
   void AddIndexWindows(TIndexWindows& windows);
+  // Whether the records this filter passes are exactly those whose keys lie
+  // in the windows it adds: an AND chain made only of comparisons and null
+  // tests answered in full from an index, none of them a complement ("<>").
+  bool AnsweredByWindows() const;
   // Bitmap() := the candidates that pass; with `windows` (which this
   // filter's own comparisons narrowed) only those inside them, the caller
   // intersecting the results of all the windows' filters. `readCount` grows
@@ -114,6 +122,7 @@ class TFilter {
                     uint64_t& readCount, const TIndexWindows* windows);
   // The comparisons of the AND chain of `node` answered from an index.
   void CollectWindows(const TExpToken& node, const TFilterIndexContext& context, TIndexWindows& windows);
+  bool WindowsOnly(const TExpToken& node, const TFilterIndexContext& context) const;
   TFilterIndexContext IndexContext() const;
   // Reads every candidate and keeps those that pass `test`.
   void ScanRecords(const TRecordsBitmap& candidates, TRecordsBitmap& result, uint64_t& readCount,
@@ -125,6 +134,7 @@ class TFilter {
   TEvaluateOptions EvaluateOptions(size_t partialLength) const;
 
   TDataCursor& cursor_;
+  const uint64_t serial_;
   TExpTokenPtr owned_;              // the expression when owned
   TExpToken* expression_ = nullptr; // the expression, owned or borrowed
   void* owner_ = nullptr;           // callback filters: the supplier

@@ -14,6 +14,7 @@
 #include "engine/calendar.h"
 #include "engine/errors.h"
 #include "engine/expression_value.h"
+#include "engine/field_token.h"
 #include "engine/like_match.h"
 #include "engine/locale_compare.h"
 #include "engine/value_conversion.h"
@@ -33,6 +34,11 @@ bool TExpressionRecordAccess::SubSelectHasRow(const TExpToken&, const TExpToken&
 
 void TExpressionRecordAccess::ReadAggregate(const TExpToken&, TExpToken&) {
   RaiseEngineError(RUDIRA_SQLPARSE, {.Text = "Aggregate functions are not allowed in SQL statement"});
+}
+
+const uint8_t* TExpressionRecordAccess::ColumnRecord(const TExpToken&, const TFieldDescriptor*& field) {
+  field = nullptr;
+  return nullptr;
 }
 
 int32_t TExpressionRecordAccess::LastAutoIncValue(std::string_view tableName) {
@@ -183,19 +189,27 @@ bool Evaluator::IntegerColumnComparison(const TExpToken& node, bool& result) {
   if (!IsPlainIntegerType(column->DataType) || !IsPlainIntegerType(constant->DataType)) return false;
   int64_t fixed = 0;
   if (!PlainInteger(*constant, constant->DataType, fixed)) return false;
-  ScratchColumnNode scratch;
-  TExpToken& value = scratch.Node();
-  value.SetType(column->DataType, column->SubType, column->DataSize, column->DataScale);
-  value.IsNull = true;
-  access_.ReadColumn(*column, value);
-  value.SetType(column->DataType, column->SubType, column->DataSize, column->DataScale);
-  if (value.IsNull) {
+  int64_t read = 0;
+  bool isNull = false;
+  // Straight from the record's bytes when the caller has them: no value
+  // node is filled and read back.
+  const TFieldDescriptor* field = nullptr;
+  const uint8_t* record = access_.ColumnRecord(*column, field);
+  if (!record || !field || field->FieldType != column->DataType || !ReadIntegerField(*field, record, read, isNull)) {
+    ScratchColumnNode scratch;
+    TExpToken& value = scratch.Node();
+    value.SetType(column->DataType, column->SubType, column->DataSize, column->DataScale);
+    value.IsNull = true;
+    access_.ReadColumn(*column, value);
+    value.SetType(column->DataType, column->SubType, column->DataSize, column->DataScale);
+    isNull = value.IsNull;
+    if (!isNull) PlainInteger(value, column->DataType, read);
+  }
+  if (isNull) {
     // NULL against a value: only "<>" holds.
     result = node.OpCode == kOpNotEqual;
     return true;
   }
-  int64_t read = 0;
-  PlainInteger(value, column->DataType, read);
   const int c = mirrored ? Order(fixed, read) : Order(read, fixed);
   switch (node.OpCode) {
     case kOpEqual: result = c == 0; break;

@@ -25,6 +25,7 @@
 
 #include "engine/exp_token.h"
 #include "engine/split_words.h"
+#include "storage/field_descriptor.h"
 
 namespace rudira {
 
@@ -37,6 +38,13 @@ class TExpressionRecordAccess {
   // current record: SetNull() or one of the setters (strings and memos whole
   // through SetBytes).
   virtual void ReadColumn(const TExpToken& column, TExpToken& value) = 0;
+
+  // The stored record that holds the column's current value, with the
+  // column's field there, for a caller whose columns are fields of records
+  // in their table's layout: the evaluator then takes numbers straight from
+  // the record's bytes. Null (the default) when the value comes another way;
+  // ReadColumn is then asked.
+  virtual const uint8_t* ColumnRecord(const TExpToken& column, const TFieldDescriptor*& field);
 
   // Whether the sub-select yields a row with `tested` bound as its value.
   // The default raises: only SQL statements parse sub-selects.

@@ -6,7 +6,10 @@
 #include <variant>
 
 #include "storage/blob_buffer.h"
+#include "storage/byte_codec.h"
+#include "storage/field_type.h"
 #include "storage/field_value.h"
+#include "storage/record_layout.h"
 
 namespace rudira {
 
@@ -55,6 +58,33 @@ void ReadFieldToken(TDataTable& table, const TFieldDescriptor& field, const uint
         }
       },
       stored);
+}
+
+bool ReadIntegerField(const TFieldDescriptor& field, const uint8_t* record, int64_t& value, bool& isNull) {
+  switch (field.FieldType) {
+    case kFieldTypeSmallInt:
+    case kFieldTypeWord:
+    case kFieldTypeInteger:
+    case kFieldTypeLargeInt:
+      break;
+    default:
+      return false;
+  }
+  isNull = !record || IsFieldNull(record, field);
+  value = 0;
+  if (isNull) return true;
+  if (field.IsAutoInc()) {
+    value = RecordAutoIncValue(record);
+    return true;
+  }
+  const uint8_t* data = record + field.Offset + 1;
+  switch (field.FieldType) {
+    case kFieldTypeSmallInt: value = LoadLE<int16_t>(data); break;
+    case kFieldTypeWord: value = LoadLE<uint16_t>(data); break;
+    case kFieldTypeInteger: value = LoadLE<int32_t>(data); break;
+    default: value = LoadLE<int64_t>(data); break;
+  }
+  return true;
 }
 
 }  // namespace rudira

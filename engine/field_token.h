@@ -19,4 +19,10 @@ namespace rudira {
 // null) is a record of `table`.
 void ReadFieldToken(TDataTable& table, const TFieldDescriptor& field, const uint8_t* record, TExpToken& value);
 
+// The value of a small integer, word, integer (AUTOINC included) or large
+// integer field of `record`, as ReadFieldToken would give it, without a
+// value node: true with `isNull` and `value` for those types, false
+// (nothing read) for any other type.
+bool ReadIntegerField(const TFieldDescriptor& field, const uint8_t* record, int64_t& value, bool& isNull);
+
 }  // namespace rudira

@@ -674,12 +674,12 @@ bool TGrouping::AnswerCountOnly() {
   if (cursor.FilterCount() > 0) cursor.DropFilter(nullptr);
   source.Kept.clear();
   source.Filters.clear();
-  for (const TExpToken* piece : source.Own) {
-    TFilter* filter = cursor.AddFilter(CopyTree(*piece));
-    cursor.ActivateFilter(filter);
-    source.Filters.push_back(filter);
-  }
-  int64_t count = cursor.GetRecordCount();
+  for (const TExpToken* piece : source.Own) source.Filters.push_back(cursor.AddFilter(CopyTree(*piece)));
+  // Key ranges of one index are counted from its tree; anything else from
+  // the view of all the pieces at once.
+  const std::optional<int64_t> fromIndex = cursor.IndexCount(source.Filters);
+  if (!fromIndex && !source.Filters.empty()) cursor.ActivateFilter(nullptr);
+  int64_t count = fromIndex ? *fromIndex : cursor.GetRecordCount();
   if (query_.MaxRowCount > 0) count = std::min<int64_t>(count, query_.MaxRowCount);
   std::vector<uint8_t> row(run_.ResultCursor->RecordSize(), 0);
   run_.ResultCursor->InitRecord(row.data());

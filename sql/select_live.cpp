@@ -33,6 +33,15 @@ void TRunAccess::ReadColumn(const TExpToken& column, TExpToken& value) {
   ReadFieldToken(*source->Cursor->Table(), source->Cursor->Field(column.FieldNo), record, value);
 }
 
+const uint8_t* TRunAccess::ColumnRecord(const TExpToken& column, const TFieldDescriptor*& field) {
+  field = nullptr;
+  const TSourceRun* source = SourceOf(column);
+  // No source, or the row of NULLs of an outer join: ReadColumn answers.
+  if (!source || (source->NullRow && source != overrideSource_)) return nullptr;
+  field = &source->Cursor->Field(column.FieldNo);
+  return source == overrideSource_ ? overrideRecord_ : source->Record.data();
+}
+
 bool TRunAccess::SubSelectHasRow(const TExpToken& subSelect, const TExpToken& tested) {
   TQueryRun* run = impl_.RunOf(static_cast<const TDataQuery*>(subSelect.SubQuery));
   if (!run) RaiseSql("Internal table filter error");
@@ -107,10 +116,13 @@ void TSelectExecutor::TImpl::ExecuteLive(TQueryRun& run) {
   TExpToken* where = run.Query.WhereExpression.get();
   // The previous execution's WHERE filter, still the cursor's only filter,
   // takes the new parameter values in place: the view is rebuilt once
-  // instead of once without the filter and once with it.
-  TFilter* previous = run.LiveFilter;
-  if (where && previous && cursor.FilterCount() == 1 && cursor.Filters().front() == previous &&
-      previous->Active() && !previous->IsCallback() && !ContainsSubSelect(where)) {
+  // instead of once without the filter and once with it. The filter is
+  // known by its serial number: a filter added from outside after that one
+  // was dropped may have taken its address.
+  TFilter* previous = cursor.FilterCount() == 1 ? cursor.Filters().front() : nullptr;
+  if (where && run.LiveFilter && previous && previous->Serial() == run.LiveFilterSerial && previous->Active() &&
+      !previous->IsCallback() && !ContainsSubSelect(where)) {
+    run.LiveFilter = previous;
     cursor.ReplaceFilterExpression(previous, CopyTree(*where));
   } else {
     if (cursor.FilterCount() > 0) cursor.DropFilter(nullptr);
@@ -135,6 +147,7 @@ void TSelectExecutor::TImpl::ExecuteLive(TQueryRun& run) {
     } else {
       run.LiveFilter = cursor.AddFilter(CopyTree(*where));
     }
+    run.LiveFilterSerial = run.LiveFilter->Serial();
     cursor.ActivateFilter(run.LiveFilter);
   }
   if (run.Query.OrderByPresent) cursor.SetIndexName(run.LiveOrderIndexName);

@@ -66,6 +66,7 @@ class TQueryRun {
   bool RequestLive = true;
   TDataCursor* LiveCursor = nullptr;    // live: the source cursor
   TFilter* LiveFilter = nullptr;
+  uint64_t LiveFilterSerial = 0;        // LiveFilter's TFilter::Serial
   std::string LiveOrderIndexName;       // live ORDER BY index; empty: the primary
 
   // WHERE distribution.
@@ -102,6 +103,7 @@ class TRunAccess : public TExpressionRecordAccess {
  public:
   explicit TRunAccess(TSelectExecutor::TImpl& impl) : impl_(impl) {}
   void ReadColumn(const TExpToken& column, TExpToken& value) override;
+  const uint8_t* ColumnRecord(const TExpToken& column, const TFieldDescriptor*& field) override;
   bool SubSelectHasRow(const TExpToken& subSelect, const TExpToken& tested) override;
   // Reads a column of a source not through its Record but from `record`.
   void Override(const TSourceRun* source, const uint8_t* record) {

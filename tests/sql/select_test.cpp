@@ -113,6 +113,21 @@ TEST_F(SelectExecution, LiveResultExecutedAgainShowsTheRowsOfTheNewValues) {
   EXPECT_EQ(executor.RowCount(), 2);
 }
 
+TEST_F(SelectExecution, LiveResultExecutedAgainTakesNoFilterAddedFromOutsideForItsOwn) {
+  TSelectExecutor executor(*session_, *db_, true, -1);
+  executor.Prepare("select * from t where S = 'b'");
+  executor.Execute({}, nullptr);
+  ASSERT_TRUE(executor.LiveResult());
+  EXPECT_EQ(Rows(executor), Lines{});
+  // The statement's filter dropped and another made in its place: this one
+  // ignores case, which the statement's comparison must not inherit.
+  TDataCursor& cursor = *executor.ResultCursor();
+  cursor.DropFilter(nullptr);
+  cursor.ActivateFilter(cursor.AddFilter("A > 0", {.CaseInsensitive = true}));
+  executor.Execute({}, nullptr);
+  EXPECT_EQ(Rows(executor), Lines{});
+}
+
 TEST_F(SelectExecution, LiveOrCannedByTheOrderByIndex) {
   struct Case {
     const char* Sql;

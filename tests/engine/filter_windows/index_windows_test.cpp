@@ -4,6 +4,7 @@
 // filter, also beside OR, NOT, "<>" and keys shared by many index pages.
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <set>
 
 #include "engine/filter/filter_fixture.h"
@@ -97,6 +98,64 @@ TEST_F(IndexWindowsTest, DeletedRecordsStayOutsideANarrowedView) {
   Filter(*cursor_, "ID <= 110");
   Filter(*cursor_, "ID >= 99");
   EXPECT_EQ(IdSet(*cursor_), (std::set<int32_t>{99, 101, 102, 103, 104, 105, 106, 107, 108, 109, 110}));
+}
+
+// Filters answered by key ranges of one index are counted from its tree;
+// the count must be the view's, and every other kind of filter is left to
+// the view.
+TEST_F(IndexWindowsTest, IndexCountIsTheViewCountOfRangesOfOneIndex) {
+  struct Case {
+    std::vector<std::string> Filters;
+    bool FromIndex;
+  };
+  const std::vector<Case> cases = {
+      {{"ID >= 100", "ID <= 199"}, true},
+      {{"ID >= 100 AND ID <= 199"}, true},
+      {{"ID > 500", "ID < 300"}, true},
+      {{"CITY = 'Kyoto'"}, true},  // equal keys over several pages
+      {{"NAME >= 'p0100' AND NAME < 'p0150'", "NAME > 'p0120'"}, true},
+      {{"ID = NULL"}, true},
+      {{"ID >= 100 AND ID <= 199 AND CITY = 'Kyoto'"}, false},  // two indexes
+      {{"ID >= 100", "ID <> 150"}, false},
+      {{"ID < 5 OR ID > 895"}, false},
+      {{"NOT (ID >= 10)"}, false},
+      {{"AGE > 3"}, false},  // no index
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Filters.front());
+    std::vector<TFilter*> filters;
+    for (const std::string& text : c.Filters) filters.push_back(cursor_->AddFilter(text));
+    const std::optional<int64_t> counted = cursor_->IndexCount(filters);
+    EXPECT_EQ(counted.has_value(), c.FromIndex);
+    EXPECT_FALSE(cursor_->FilterActive());  // the view was not built
+    cursor_->ActivateFilter(nullptr);
+    if (counted) EXPECT_EQ(*counted, cursor_->GetRecordCount());
+    cursor_->DropFilter(nullptr);
+  }
+}
+
+TEST_F(IndexWindowsTest, IndexCountNarrowedByActiveFiltersAndDeletes) {
+  Filter(*cursor_, "ID >= 100");
+  std::vector<uint8_t> record(cursor_->RecordSize());
+  cursor_->SetToBegin();
+  ASSERT_EQ(cursor_->GetNextRecord(record.data()), 0);
+  ASSERT_EQ(IntOf(*cursor_, record), 100);
+  cursor_->DeleteRecord(record.data());
+  TFilter* upTo = cursor_->AddFilter("ID <= 110");
+  EXPECT_EQ(cursor_->IndexCount({upTo}), std::optional<int64_t>(10));
+  // An active filter the index cannot answer leaves the count to the view.
+  Filter(*cursor_, "AGE = NULL OR AGE <> NULL");
+  EXPECT_EQ(cursor_->IndexCount({upTo}), std::nullopt);
+}
+
+TEST_F(IndexWindowsTest, IndexCountLeavesARangeToTheView) {
+  cursor_->SetIndexName("ByCityName");
+  std::vector<uint8_t> kyoto(cursor_->RecordSize());
+  cursor_->InitRecord(kyoto.data());
+  ASSERT_TRUE(StoreFieldValue(kyoto.data(), cursor_->Field(3), std::string("Kyoto"), {}));
+  cursor_->SetRange(kyoto.data(), 1, kyoto.data(), 1);
+  TFilter* filter = cursor_->AddFilter("ID <= 300");
+  EXPECT_EQ(cursor_->IndexCount({filter}), std::nullopt);
 }
 
 }  // namespace
