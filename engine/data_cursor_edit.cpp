@@ -156,7 +156,7 @@ void TDataCursor::WritePreamble() {
   try {
     // The lock's change check may raise with the locks taken (another
     // process left a damaged header): they are released here too.
-    table_->WriterLock();
+    table_->RecordWriterLock();
     if (CountersDiffer()) Resynchronise();
   } catch (...) {
     ReleaseQuietly([this] { table_->WriterUnlock(); });

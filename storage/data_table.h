@@ -140,6 +140,13 @@ class TDataTable {
   // REQUIRES: this table holds no reader lock (its own slot would block the
   // writer range). 10249 after the retries.
   void WriterLock();
+  // The writer lock of one append, modify or delete. Inside a transaction
+  // whose byte this table holds, the write stays in the caches until the
+  // commit (which takes the whole writer lock): the byte already excludes
+  // every other writer and the files do not change, so the index and BLOB
+  // ranges, which keep readers off changing files, are not taken. Otherwise
+  // WriterLock. Released by WriterUnlock.
+  void RecordWriterLock();
   void WriterUnlock();
   void TransactionLock();
   void TransactionUnlock();
@@ -241,6 +248,7 @@ class TDataTable {
   bool changeReaderLocked_ = false;      // second reader lock held
   uint16_t changeReaderSlot_ = 0;        // its slot
   bool writeLocked_ = false;             // writer lock held
+  bool writerRangesHeld_ = false;        // with it the index and BLOB writer ranges
   bool transactionLocked_ = false;       // transaction byte held
   bool inTransaction_ = false;           // takes part in the directory's transaction
   bool tableChanged_ = false;            // wrote to its files since opened

@@ -124,10 +124,11 @@ void TDataTable::WriterLock() {
   // This table's own reader slot lies inside the writer range and would make
   // the range unobtainable.
   assert(!readerLocked_ && !changeReaderLocked_);
-  if (exclusiveOpen_ || readOnlyOnDisk_ || writeLocked_) return;
-  // The data byte is held already while the transaction lock is.
+  if (exclusiveOpen_ || readOnlyOnDisk_ || (writeLocked_ && writerRangesHeld_)) return;
+  // The data byte is held already while the transaction lock is (and by a
+  // record writer lock without its ranges, which only a transaction takes).
   bool dataByte = false;
-  if (!transactionLocked_) {
+  if (!transactionLocked_ && !writeLocked_) {
     if (!Retry([this] { return dataFile_->LockRegion(1, kWriterByteOffset); })) Raise(RUDIRA_LOCKTIMEOUT);
     dataByte = true;
   }
@@ -141,15 +142,32 @@ void TDataTable::WriterLock() {
     Raise(RUDIRA_LOCKTIMEOUT);
   }
   writeLocked_ = true;
+  writerRangesHeld_ = true;
   if (!inTransaction_ && !transactionLocked_) CheckForChangesOrRelease(&TDataTable::WriterUnlock);
+}
+
+void TDataTable::RecordWriterLock() {
+  assert(filesOpen_);
+  assert(!readerLocked_ && !changeReaderLocked_);
+  if (!(inTransaction_ && transactionLocked_)) {
+    WriterLock();
+    return;
+  }
+  // No change check either: the transaction lock ran it, and no other
+  // writer can have written since.
+  writeLocked_ = true;
 }
 
 void TDataTable::WriterUnlock() {
   if (!writeLocked_) return;
   writeLocked_ = false;
+  const bool ranges = writerRangesHeld_;
+  writerRangesHeld_ = false;
   bool ok = true;
-  if (blobFile_) ok = blobFile_->UnlockWriterRange() && ok;
-  ok = indexFile_->UnlockRegion(kWriterRangeLength, kWriterRangeOffset) && ok;
+  if (ranges) {
+    if (blobFile_) ok = blobFile_->UnlockWriterRange() && ok;
+    ok = indexFile_->UnlockRegion(kWriterRangeLength, kWriterRangeOffset) && ok;
+  }
   if (!transactionLocked_) ok = dataFile_->UnlockRegion(1, kWriterByteOffset) && ok;
   if (!ok) Raise(RUDIRA_LOCKTIMEOUT);
 }
