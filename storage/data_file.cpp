@@ -67,6 +67,7 @@ void TDataFile::Close() {
   cache_.Clear();
   fields_.clear();
   headerModified_ = false;
+  fileHeaderKnown_ = false;
   descriptorsModified_ = false;
   TFileHandler::Close();
 }
@@ -148,29 +149,46 @@ void TDataFile::CreateTable(const DataFileDefinition& definition) {
   WriteDescriptors();
 }
 
-void TDataFile::ReadHeader() {
-  uint8_t bytes[kDataHeaderSize];
-  {
-    TFileAccess access(*this);
-    Seek(kSeekFromBeginning, 0);
-    if (ReadBuffer(bytes, kDataHeaderSize, /*allowShort=*/true) != static_cast<int32_t>(kDataHeaderSize)) {
-      Raise(RUDIRA_HEADERCORRUPT);
-    }
+void TDataFile::ReadHeaderBytes(uint8_t* bytes) {
+  TFileAccess access(*this);
+  Seek(kSeekFromBeginning, 0);
+  if (ReadBuffer(bytes, kDataHeaderSize, /*allowShort=*/true) != static_cast<int32_t>(kDataHeaderSize)) {
+    Raise(RUDIRA_HEADERCORRUPT);
   }
+}
+
+void TDataFile::AdoptHeader(const uint8_t* bytes) {
+  fileHeaderKnown_ = false;
   TDataHeader header;
   if (!header.DecodeFrom(bytes)) Raise(RUDIRA_HEADERCORRUPT);
   header_ = std::move(header);
   headerModified_ = false;
+  std::memcpy(fileHeader_, bytes, kDataHeaderSize);
+  fileHeaderKnown_ = true;
+}
+
+void TDataFile::ReadHeader() {
+  uint8_t bytes[kDataHeaderSize];
+  ReadHeaderBytes(bytes);
+  AdoptHeader(bytes);
 }
 
 bool TDataFile::RereadHeader() {
+  uint8_t bytes[kDataHeaderSize];
+  ReadHeaderBytes(bytes);
+  // Nobody wrote since this object last read or wrote the header, and it
+  // holds no unwritten change: the header held is what a decode would give.
+  if (fileHeaderKnown_ && !headerModified_ && std::memcmp(bytes, fileHeader_, kDataHeaderSize) == 0) return false;
   const int32_t heldCount = header_.ChangeCount;
   const uint16_t recordSize = header_.RecordSize;
   const uint16_t fieldCount = header_.FieldCount;
-  ReadHeader();
+  AdoptHeader(bytes);
   // The record layout never changes under an open file (a restructure makes
   // a new file); a header that says otherwise is corrupt.
-  if (header_.RecordSize != recordSize || header_.FieldCount != fieldCount) Raise(RUDIRA_HEADERCORRUPT);
+  if (header_.RecordSize != recordSize || header_.FieldCount != fieldCount) {
+    fileHeaderKnown_ = false;
+    Raise(RUDIRA_HEADERCORRUPT);
+  }
   return header_.ChangeCount != heldCount;
 }
 
@@ -183,8 +201,11 @@ void TDataFile::WriteHeader(bool force) {
   header_.HeaderModified = headerModified_ ? 1 : 0;
   uint8_t bytes[kDataHeaderSize];
   header_.EncodeTo(bytes);
+  fileHeaderKnown_ = false;
   Seek(kSeekFromBeginning, 0);
   WriteBuffer(bytes, kDataHeaderSize);
+  std::memcpy(fileHeader_, bytes, kDataHeaderSize);
+  fileHeaderKnown_ = true;
   headerModified_ = false;
   if (changeNotifier_) changeNotifier_();
 }

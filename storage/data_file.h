@@ -98,6 +98,10 @@ class TDataFile : public TFileHandler {
 
   // Reads the header from the file; 8961 when it is malformed.
   void ReadHeader();
+  // The header's bytes from the file.
+  void ReadHeaderBytes(uint8_t* bytes);
+  // Decodes header bytes read from the file into the header held.
+  void AdoptHeader(const uint8_t* bytes);
   // Reads the header again; true when its ChangeCount differs from the one
   // held. In-memory header changes are discarded.
   bool RereadHeader();
@@ -253,6 +257,10 @@ class TDataFile : public TFileHandler {
   TDataHeader header_;                    // as read, texts as stored
   std::vector<TFieldDescriptor> fields_;  // one per field
   bool headerModified_ = false;           // header differs from the file
+  // The header's bytes as last read or written: a re-read finding them
+  // unchanged, with nothing changed in memory since, keeps the header held.
+  uint8_t fileHeader_[kDataHeaderSize] = {};
+  bool fileHeaderKnown_ = false;
   bool descriptorsModified_ = false;      // descriptors differ from the file
   TRecordStack recordStack_;              // spare records
   TRecordCache cache_{recordStack_};      // cached records

@@ -48,6 +48,8 @@ void TIndexFile::SetTableFields(std::vector<TFieldDescriptor> fields, TableLocal
   fields_ = std::move(fields);
   locale_ = locale;
   for (auto& c : comparers_) c.reset();
+  // The next re-read checks the key sizes against these fields.
+  fileHeaderKnown_ = false;
 }
 
 void TIndexFile::NoteTreeChange() {
@@ -65,19 +67,24 @@ void TIndexFile::ResetCaches() {
   for (auto& c : comparers_) c.reset();
 }
 
-void TIndexFile::ReadHeaderBytes(TIndexHeader& header) {
-  uint8_t buffer[kIndexHeaderSize];
-  {
-    TFileAccess access(*this);
-    if (Seek(kSeekFromBeginning, 0) != 0) Raise(RUDIRA_READERR);
-    if (ReadBuffer(buffer, kIndexHeaderSize, true) != static_cast<int32_t>(kIndexHeaderSize)) {
-      Raise(RUDIRA_HEADERCORRUPT);
-    }
+void TIndexFile::ReadRawHeader(uint8_t* buffer) {
+  TFileAccess access(*this);
+  if (Seek(kSeekFromBeginning, 0) != 0) Raise(RUDIRA_READERR);
+  if (ReadBuffer(buffer, kIndexHeaderSize, true) != static_cast<int32_t>(kIndexHeaderSize)) {
+    Raise(RUDIRA_HEADERCORRUPT);
   }
+}
+
+void TIndexFile::DecodeHeader(uint8_t* buffer, TIndexHeader& header) {
   if (encrypted_) Scramble(buffer, kIndexHeaderSize, kRecordScrambleSeed);
   if (!header.DecodeFrom(buffer)) Raise(RUDIRA_HEADERCORRUPT);
   if (header.FormatVersion != kIndexFormatVersion) Raise(RUDIRA_OLDVERSION);
   if (header.SecondaryIndexCount > kMaxStoredIndexCount || header.NextPageNumber < 1) Raise(RUDIRA_HEADERCORRUPT);
+}
+
+void TIndexFile::RememberFileHeader(const uint8_t* bytes) {
+  std::memcpy(fileHeader_.data(), bytes, kIndexHeaderSize);
+  fileHeaderKnown_ = true;
 }
 
 void TIndexFile::Open() {
@@ -85,7 +92,14 @@ void TIndexFile::Open() {
   TFileHandler::Open();
   try {
     ResetCaches();
-    ReadHeaderBytes(header_);
+    fileHeaderKnown_ = false;
+    headerImage_.Invalidate();
+    uint8_t buffer[kIndexHeaderSize];
+    ReadRawHeader(buffer);
+    uint8_t fileBytes[kIndexHeaderSize];
+    std::memcpy(fileBytes, buffer, kIndexHeaderSize);
+    DecodeHeader(buffer, header_);
+    RememberFileHeader(fileBytes);
     headerModified_ = false;
   } catch (...) {
     TFileHandler::Close();
@@ -97,6 +111,8 @@ void TIndexFile::CreateNew() {
   TFileHandler::CreateNew();
   try {
     ResetCaches();
+    fileHeaderKnown_ = false;
+    headerImage_.Invalidate();
     header_ = NewIndexHeader();
     headerModified_ = true;
     WriteHeader(true);
@@ -119,13 +135,26 @@ void TIndexFile::Close() {
   }
   NoteTreeChange();
   headerModified_ = false;
+  fileHeaderKnown_ = false;
+  headerImage_.Invalidate();
   TFileHandler::Close();
 }
 
 bool TIndexFile::RereadHeader() {
+  uint8_t buffer[kIndexHeaderSize];
+  ReadRawHeader(buffer);
+  // Nobody wrote since this object last read or wrote the header, and it
+  // holds no unwritten change: a decode would give the header held, and the
+  // cached pages are current.
+  if (fileHeaderKnown_ && !headerModified_ && std::memcmp(buffer, fileHeader_.data(), kIndexHeaderSize) == 0) {
+    return false;
+  }
   NoteTreeChange();
+  fileHeaderKnown_ = false;
+  uint8_t fileBytes[kIndexHeaderSize];
+  std::memcpy(fileBytes, buffer, kIndexHeaderSize);
   TIndexHeader fresh;
-  ReadHeaderBytes(fresh);
+  DecodeHeader(buffer, fresh);
   // Another process's header is checked as strictly as the one read at open.
   if (!fields_.empty() && !KeySizesFitFields(fresh, fields_)) Raise(RUDIRA_HEADERCORRUPT);
   // Temporary definitions are this file object's own: keep them after the
@@ -159,31 +188,43 @@ bool TIndexFile::RereadHeader() {
   header_.SecondaryIndexCount = static_cast<uint8_t>(next - 1);
   for (auto& c : comparers_) c.reset();
   headerModified_ = false;
+  RememberFileHeader(fileBytes);
   return changed;
 }
 
 void TIndexFile::WriteHeader(bool force) {
   if (!headerModified_ && !force) return;
-  TIndexHeader copy = header_;
-  copy.IndexChangeCount = header_.IndexChangeCount + 1;
-  copy.IndexHeaderModified = headerModified_ ? 1 : 0;
-  // The written copy leaves the temporary definitions out.
+  // The written copy leaves the temporary definitions out: the permanent
+  // secondaries move together from slot 1, the slots after them are empty.
+  static const TIndexDefinition kEmpty{};
+  std::array<const TIndexDefinition*, kIndexSlotCount> written;
+  written[kPrimarySlot] = IsTemporarySlot(kPrimarySlot) ? &kEmpty : &header_.Definitions[kPrimarySlot];
   int out = 1;
   for (int slot = 1; slot <= header_.SecondaryIndexCount && slot <= kMaxSecondaryIndexes; ++slot) {
-    if (!IsTemporarySlot(slot)) copy.Definitions[out++] = header_.Definitions[slot];
+    if (!IsTemporarySlot(slot)) written[out++] = &header_.Definitions[slot];
   }
-  copy.SecondaryIndexCount = static_cast<uint8_t>(out - 1);
-  for (; out <= kMaxSecondaryIndexes; ++out) copy.Definitions[out] = TIndexDefinition{};
-  if (IsTemporarySlot(kPrimarySlot)) copy.Definitions[kPrimarySlot] = TIndexDefinition{};
-  uint8_t buffer[kIndexHeaderSize];
-  copy.EncodeTo(buffer);
-  if (encrypted_) Scramble(buffer, kIndexHeaderSize, kRecordScrambleSeed);
+  const uint8_t secondaryCount = static_cast<uint8_t>(out - 1);
+  for (; out <= kMaxSecondaryIndexes; ++out) written[out] = &kEmpty;
+  written[kSysDeletedSlot] = &header_.Definitions[kSysDeletedSlot];
+  written[kSysTextSlot] = &header_.Definitions[kSysTextSlot];
+  const int32_t changeCount = header_.IndexChangeCount + 1;
+  const uint8_t* image =
+      headerImage_.Encode(header_, changeCount, headerModified_ ? 1 : 0, secondaryCount, written);
+  uint8_t scrambled[kIndexHeaderSize];
+  const uint8_t* bytes = image;
+  if (encrypted_) {
+    std::memcpy(scrambled, image, kIndexHeaderSize);
+    Scramble(scrambled, kIndexHeaderSize, kRecordScrambleSeed);
+    bytes = scrambled;
+  }
+  fileHeaderKnown_ = false;
   {
     TFileAccess access(*this);
     if (Seek(kSeekFromBeginning, 0) != 0) Raise(RUDIRA_WRITEERR);
-    WriteBuffer(buffer, kIndexHeaderSize);
+    WriteBuffer(bytes, kIndexHeaderSize);
   }
-  header_.IndexChangeCount = copy.IndexChangeCount;
+  RememberFileHeader(bytes);
+  header_.IndexChangeCount = changeCount;
   headerModified_ = false;
 }
 

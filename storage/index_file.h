@@ -209,7 +209,12 @@ class TIndexFile : public TFileHandler {
   [[noreturn]] void Raise(uint16_t code, std::string_view indexName = {}, std::string_view fieldName = {}) const;
   bool IsTemporarySlot(int slot) const { return header_.Definitions[slot].TemporaryIndex != 0; }
   TFileHandler& FileOf(int slot);
-  void ReadHeaderBytes(TIndexHeader& header);
+  // Reads the header's file bytes (scrambled when encrypted) into `buffer`.
+  void ReadRawHeader(uint8_t* buffer);
+  // Decodes file bytes read by ReadRawHeader (unscrambling them in place)
+  // and checks them as an open does.
+  void DecodeHeader(uint8_t* buffer, TIndexHeader& header);
+  void RememberFileHeader(const uint8_t* bytes);
   void EnsureTemporaryFile();
   void CloseTemporaryFile();
   // A page object for pageNo in slot's cache, making room as described.
@@ -237,6 +242,14 @@ class TIndexFile : public TFileHandler {
   std::unique_ptr<TFileHandler> temporaryFile_;  // companion file of temporary indexes
   int32_t temporaryNextPage_ = 1;             // page counter of the companion file
   uint64_t treeChanges_ = 0;                  // TreeChangeCount()
+  // The header's bytes as this object last read or wrote them (as in the
+  // file): a re-read finding the same bytes, with nothing changed in memory
+  // since, leaves everything as it is instead of decoding them again.
+  std::array<uint8_t, kIndexHeaderSize> fileHeader_{};
+  bool fileHeaderKnown_ = false;
+  TIndexHeaderImage headerImage_;             // the encoding of the last header written
+  std::vector<TPage*> writeOrder_;            // WritePagesOf's pages, kept for their room
+  std::vector<uint8_t> writeBuffer_;          // WritePagesOf's run of encoded pages
 };
 
 // Holds a pin on a page for a scope.

@@ -171,9 +171,14 @@ void TIndexFile::FreePage(TPage* page) {
 }
 
 void TIndexFile::WritePagesOf(bool temporary) {
-  std::vector<TPage*> pages;
+  // Every append writes a few pages: the list and the run buffer keep their
+  // room from one write to the next instead of being allocated (and the
+  // buffer zeroed) each time; every byte of a run is encoded anew.
+  std::vector<TPage*>& pages = writeOrder_;
+  pages.clear();
   for (int slot = 0; slot < kIndexSlotCount; ++slot) {
     if (IsTemporarySlot(slot) != temporary) continue;
+    if (!caches_[slot]->AnyModified()) continue;
     for (TPage* page : caches_[slot]->ModifiedPages()) {
       // A page in the middle of a split holds more than fits; it is written
       // once the split has made it fit again.
@@ -183,14 +188,14 @@ void TIndexFile::WritePagesOf(bool temporary) {
   if (pages.empty()) return;
   std::sort(pages.begin(), pages.end(), [](TPage* a, TPage* b) { return a->PageNumber() < b->PageNumber(); });
   TFileHandler& file = temporary ? *temporaryFile_ : static_cast<TFileHandler&>(*this);
-  std::vector<uint8_t> run;
   size_t i = 0;
   while (i < pages.size()) {
     size_t j = i + 1;
     while (j < pages.size() && pages[j]->PageNumber() == pages[j - 1]->PageNumber() + 1) ++j;
-    run.resize((j - i) * kIndexPageSize);
+    const size_t runBytes = (j - i) * kIndexPageSize;
+    if (writeBuffer_.size() < runBytes) writeBuffer_.resize(runBytes);
     for (size_t k = i; k < j; ++k) {
-      uint8_t* out = run.data() + (k - i) * kIndexPageSize;
+      uint8_t* out = writeBuffer_.data() + (k - i) * kIndexPageSize;
       pages[k]->EncodeTo(out);
       if (encrypted_) Scramble(out, kIndexPageSize, kRecordScrambleSeed);
     }
@@ -199,11 +204,13 @@ void TIndexFile::WritePagesOf(bool temporary) {
       if (file.Seek(kSeekFromBeginning, static_cast<int64_t>(pages[i]->PageNumber()) * kIndexPageSize) < 0) {
         Raise(RUDIRA_WRITEERR);
       }
-      file.WriteBuffer(run.data(), static_cast<int32_t>(run.size()));
+      file.WriteBuffer(writeBuffer_.data(), static_cast<int32_t>(runBytes));
     }
     for (size_t k = i; k < j; ++k) pages[k]->SetModified(false);
     i = j;
   }
+  // A rare long run (a rebuild writing many pages) does not pin its room.
+  if (writeBuffer_.size() > 16 * kIndexPageSize) writeBuffer_ = std::vector<uint8_t>();
 }
 
 void TIndexFile::WritePages() {

@@ -42,6 +42,28 @@ bool TIndexHeader::DecodeFrom(const uint8_t* p) {
   return true;
 }
 
+const uint8_t* TIndexHeaderImage::Encode(const TIndexHeader& header, int32_t changeCount, uint8_t modifiedFlag,
+                                         uint8_t secondaryCount,
+                                         const std::array<const TIndexDefinition*, kIndexSlotCount>& definitions) {
+  uint8_t* p = bytes_.data();
+  if (!valid_) std::memset(p, 0, kIndexHeaderSize);
+  for (int i = 0; i < kIndexSlotCount; ++i) {
+    const TIndexDefinition& d = *definitions[i];
+    if (valid_ && encoded_[i] == d) continue;
+    d.EncodeTo(p + kDefinitionsOffset + i * kIndexDefinitionSize);
+    encoded_[i] = d;
+  }
+  valid_ = true;
+  StoreLE<int32_t>(p, changeCount);
+  p[8] = header.FormatVersion;
+  StoreLE<int32_t>(p + 9, header.NextPageNumber);
+  p[13] = secondaryCount;
+  StoreLE<int32_t>(p + kActiveRecordCountOffset, header.ActiveRecordCount);
+  p[kNoPrimaryKeyOffset] = header.NoPrimaryKey;
+  p[kHeaderModifiedOffset] = modifiedFlag;
+  return p;
+}
+
 TIndexDefinition SysDeletedDefinition() {
   TIndexDefinition d;
   d.IndexName = kSysDeletedName;

@@ -71,4 +71,28 @@ TIndexDefinition SysTextDefinition();
 // definitions, everything else 0.
 TIndexHeader NewIndexHeader();
 
+// The encoded bytes of the header last written by one index file. A header
+// write changes a counter or two and seldom a definition, so the next
+// encoding re-encodes only the definitions that differ from those encoded
+// last and patches the counters in place. The bytes are always those that
+// TIndexHeader::EncodeTo gives for the same contents.
+class TIndexHeaderImage {
+ public:
+  // The 4096 bytes (unscrambled) of a header holding the counters of
+  // `header`, with `changeCount`, `modifiedFlag` and `secondaryCount` in
+  // place of its IndexChangeCount, IndexHeaderModified and
+  // SecondaryIndexCount, and `definitions[i]` in slot i (header's own
+  // definitions are not read). Valid until the next call.
+  const uint8_t* Encode(const TIndexHeader& header, int32_t changeCount, uint8_t modifiedFlag,
+                        uint8_t secondaryCount,
+                        const std::array<const TIndexDefinition*, kIndexSlotCount>& definitions);
+  // Forgets the encoding: the next Encode encodes every byte.
+  void Invalidate() { valid_ = false; }
+
+ private:
+  std::array<uint8_t, kIndexHeaderSize> bytes_{};
+  std::array<TIndexDefinition, kIndexSlotCount> encoded_{};  // what each slot of bytes_ holds
+  bool valid_ = false;                                       // bytes_ and encoded_ agree
+};
+
 }  // namespace rudira
