@@ -5,6 +5,7 @@
 #include "sql/select_grouping.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
 #include <cmath>
 #include <cstring>
@@ -15,6 +16,7 @@
 #include "engine/error_codes.h"
 #include "engine/expression_checker.h"
 #include "sql/sql_expression.h"
+#include "storage/byte_codec.h"
 #include "storage/data_file_sort.h"
 #include "storage/field_type.h"
 
@@ -75,6 +77,28 @@ std::optional<Number> TokenNumber(const TExpToken& value) {
 }
 
 std::optional<Number> FieldNumber(const uint8_t* record, const TFieldDescriptor& field) {
+  // The plain number types straight from their bytes (flag byte, then the
+  // value little-endian): counts and sums are read for every row grouped.
+  if (field.IsStored() && !IsAutoIncField(field.FieldType, field.SubType)) {
+    if (record[field.Offset] == 0) return std::nullopt;
+    const uint8_t* data = record + field.Offset + 1;
+    Number n;
+    switch (field.FieldType) {
+      case kFieldTypeSmallInt: n.I = LoadLE<int16_t>(data); return n;
+      case kFieldTypeWord: n.I = LoadLE<uint16_t>(data); return n;
+      case kFieldTypeDate:
+      case kFieldTypeTime:
+      case kFieldTypeInteger: n.I = LoadLE<int32_t>(data); return n;
+      case kFieldTypeCardinal: n.I = LoadLE<uint32_t>(data); return n;
+      case kFieldTypeLargeInt: n.I = LoadLE<int64_t>(data); return n;
+      case kFieldTypeFloat:
+      case kFieldTypeTimestamp:
+        n.Float = true;
+        n.D = LoadDoubleLE(data);
+        return n;
+      default: break;
+    }
+  }
   if (IsFieldNull(record, field)) return std::nullopt;
   const TFieldValue value = ReadFieldValue(record, field);
   Number n;
@@ -115,7 +139,34 @@ Number Convert(Number n, uint8_t type) {
   return out;
 }
 
+// Writes n into a stored field of a plain number type as StoreFieldValue
+// does (the value little-endian over the zeroed field, then the flag byte),
+// without going through a TFieldValue; false for any other field.
+bool StorePlainNumber(uint8_t* record, const TFieldDescriptor& field, const Number& n) {
+  if (!field.IsStored() || IsAutoIncField(field.FieldType, field.SubType)) return false;
+  uint8_t* data = record + field.Offset + 1;
+  auto put = [&](auto value) {
+    std::memset(data, 0, field.Width);
+    StoreLE(data, value);
+  };
+  switch (field.FieldType) {
+    case kFieldTypeSmallInt: put(static_cast<int16_t>(n.I)); break;
+    case kFieldTypeWord: put(static_cast<uint16_t>(n.I)); break;
+    case kFieldTypeDate:
+    case kFieldTypeTime:
+    case kFieldTypeInteger: put(static_cast<int32_t>(n.I)); break;
+    case kFieldTypeCardinal: put(static_cast<uint32_t>(n.I)); break;
+    case kFieldTypeLargeInt: put(n.I); break;
+    case kFieldTypeFloat:
+    case kFieldTypeTimestamp: put(std::bit_cast<uint64_t>(n.D)); break;
+    default: return false;
+  }
+  record[field.Offset] = 1;
+  return true;
+}
+
 void StoreNumber(uint8_t* record, const TFieldDescriptor& field, const Number& n, const TableLocale& locale) {
+  if (StorePlainNumber(record, field, n)) return;
   TFieldValue value;
   switch (field.FieldType) {
     case kFieldTypeSmallInt: value = static_cast<int16_t>(n.I); break;
@@ -163,6 +214,34 @@ void StoreCount(uint8_t* record, const TFieldDescriptor& field, int64_t count, c
 
 bool IsCountStar(const TExpToken* argument) {
   return argument && argument->NodeKind == kNodeColumn && argument->ColumnName == "*";
+}
+
+// Whether `argument` is a column of an integer or float type: its value is
+// then read as the evaluator reads a column, without evaluating a tree and
+// taking a result node for every row grouped.
+bool IsNumberColumn(const TExpToken& argument) {
+  if (argument.NodeKind != kNodeColumn || IsCountStar(&argument)) return false;
+  switch (argument.DataType) {
+    case kFieldTypeSmallInt:
+    case kFieldTypeWord:
+    case kFieldTypeInteger:
+    case kFieldTypeCardinal:
+    case kFieldTypeLargeInt:
+    case kFieldTypeFloat: return true;
+    default: return false;
+  }
+}
+
+// The value of a column argument in a node of this thread, valid until the
+// next call.
+const TExpToken& ReadColumnArgument(TExpressionRecordAccess& access, const TExpToken& column) {
+  thread_local TExpToken value;
+  value.Reset();
+  value.SetType(column.DataType, column.SubType, column.DataSize, column.DataScale);
+  value.IsNull = true;
+  access.ReadColumn(column, value);
+  value.SetType(column.DataType, column.SubType, column.DataSize, column.DataScale);
+  return value;
 }
 
 // Whether two resolved trees compute the same value.
@@ -457,8 +536,14 @@ void TGrouping::Reset() {
 void TGrouping::RowValues(TExpressionRecordAccess& access, const TEvaluateOptions& options, uint8_t* record) {
   for (const Aggregate& aggregate : aggregates_) {
     const TFieldDescriptor& field = FieldOf(aggregate.Column);
-    TExpTokenPtr value;
-    if (aggregate.Argument) value = EvaluateExpression(*aggregate.Argument, access, options);
+    TExpTokenPtr evaluated;
+    const TExpToken* value = nullptr;
+    if (aggregate.Argument && IsNumberColumn(*aggregate.Argument)) {
+      value = &ReadColumnArgument(access, *aggregate.Argument);
+    } else if (aggregate.Argument) {
+      evaluated = EvaluateExpression(*aggregate.Argument, access, options);
+      value = evaluated.get();
+    }
     const bool present = !value || !value->IsNull;
     if (aggregate.Kind == kFuncCount) {
       StoreCount(record, field, present ? 1 : 0, locale_);
