@@ -173,7 +173,8 @@ void TIndexFile::FreePage(TPage* page) {
 void TIndexFile::WritePagesOf(bool temporary) {
   // Every append writes a few pages: the list and the run buffer keep their
   // room from one write to the next instead of being allocated (and the
-  // buffer zeroed) each time; every byte of a run is encoded anew.
+  // buffer zeroed) each time, and each page brings its kept encoding up to
+  // date (TPage::Encoded) instead of encoding every entry again.
   std::vector<TPage*>& pages = writeOrder_;
   pages.clear();
   for (int slot = 0; slot < kIndexSlotCount; ++slot) {
@@ -193,18 +194,24 @@ void TIndexFile::WritePagesOf(bool temporary) {
     size_t j = i + 1;
     while (j < pages.size() && pages[j]->PageNumber() == pages[j - 1]->PageNumber() + 1) ++j;
     const size_t runBytes = (j - i) * kIndexPageSize;
-    if (writeBuffer_.size() < runBytes) writeBuffer_.resize(runBytes);
-    for (size_t k = i; k < j; ++k) {
-      uint8_t* out = writeBuffer_.data() + (k - i) * kIndexPageSize;
-      pages[k]->EncodeTo(out);
-      if (encrypted_) Scramble(out, kIndexPageSize, kRecordScrambleSeed);
+    const uint8_t* run;
+    if (j == i + 1 && !encrypted_) {
+      run = pages[i]->Encoded();  // a lone page goes out from its kept encoding
+    } else {
+      if (writeBuffer_.size() < runBytes) writeBuffer_.resize(runBytes);
+      for (size_t k = i; k < j; ++k) {
+        uint8_t* out = writeBuffer_.data() + (k - i) * kIndexPageSize;
+        std::memcpy(out, pages[k]->Encoded(), kIndexPageSize);
+        if (encrypted_) Scramble(out, kIndexPageSize, kRecordScrambleSeed);
+      }
+      run = writeBuffer_.data();
     }
     {
       TFileAccess access(file);
       if (file.Seek(kSeekFromBeginning, static_cast<int64_t>(pages[i]->PageNumber()) * kIndexPageSize) < 0) {
         Raise(RUDIRA_WRITEERR);
       }
-      file.WriteBuffer(writeBuffer_.data(), static_cast<int32_t>(runBytes));
+      file.WriteBuffer(run, static_cast<int32_t>(runBytes));
     }
     for (size_t k = i; k < j; ++k) pages[k]->SetModified(false);
     i = j;

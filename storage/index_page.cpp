@@ -36,6 +36,30 @@ void CopyEntries(uint8_t* to, size_t stride, const uint8_t* from, int n, int cou
   }
 }
 
+// Copies `count` entries of n bytes each from slots `stride` bytes apart
+// into one packed run, the reverse of CopyEntries.
+template <int kPart>
+void PackEntriesOf(uint8_t* to, const uint8_t* from, size_t stride, int n, int count) {
+  for (int i = 0; i < count; ++i, to += n, from += stride) {
+    std::memcpy(to, from, kPart);
+    std::memcpy(to + n - kPart, from + n - kPart, kPart);
+  }
+}
+
+void PackEntries(uint8_t* to, const uint8_t* from, size_t stride, int n, int count) {
+  if (n >= 8 && n <= 16) {
+    PackEntriesOf<8>(to, from, stride, n, count);
+  } else if (n >= 4 && n < 8) {
+    PackEntriesOf<4>(to, from, stride, n, count);
+  } else if (n > 16 && n <= 32) {
+    PackEntriesOf<16>(to, from, stride, n, count);
+  } else {
+    for (int i = 0; i < count; ++i, to += n, from += stride) std::memcpy(to, from, static_cast<size_t>(n));
+  }
+}
+
+constexpr size_t kPageBytes = kPageHeaderBytes + kPageEntryBytes;
+
 }  // namespace
 
 void TPage::Reset(int slot, int32_t pageNo, const TPageFormat& format) {
@@ -51,6 +75,7 @@ void TPage::Reset(int slot, int32_t pageNo, const TPageFormat& format) {
   freed_ = false;
   heldRun_ = false;
   raw_.clear();
+  imageValid_ = false;
 }
 
 void TPage::SetModified(bool value) {
@@ -66,12 +91,19 @@ void TPage::Reserve(int entries) {
 }
 
 int32_t TPage::Value(int i) const { return LoadLE<int32_t>(slot(i) + format_.KeySize); }
-void TPage::SetValue(int i, int32_t value) { StoreLE<int32_t>(slot(i) + format_.KeySize, value); }
+void TPage::SetValue(int i, int32_t value) {
+  StoreLE<int32_t>(slot(i) + format_.KeySize, value);
+  Touch(i);
+}
 int32_t TPage::Count(int i) const { return LoadLE<int32_t>(slot(i) + format_.KeySize + 4); }
-void TPage::SetCount(int i, int32_t count) { StoreLE<int32_t>(slot(i) + format_.KeySize + 4, count); }
+void TPage::SetCount(int i, int32_t count) {
+  StoreLE<int32_t>(slot(i) + format_.KeySize + 4, count);
+  Touch(i);
+}
 
 void TPage::SetKey(int i, const uint8_t* key) {
   std::memcpy(slot(i), key, format_.KeySize);
+  Touch(i);
   RecomputeCompressedSize();
   SetModified(true);
 }
@@ -138,6 +170,7 @@ void TPage::InsertEntry(int pos, const uint8_t* key, int32_t value, int32_t coun
   std::memmove(slot(pos + 1), slot(pos), (count_ - pos) * size);
   std::memcpy(slot(pos), key, format_.KeySize);
   ++count_;
+  Touch(pos);
   SetValue(pos, value);
   SetCount(pos, count);
   if (IsCompressedLeaf()) {
@@ -157,6 +190,7 @@ void TPage::DeleteEntry(int pos) {
   }
   std::memmove(slot(pos), slot(pos + 1), (count_ - pos - 1) * static_cast<size_t>(slotSize()));
   --count_;
+  Touch(pos);
   if (compressed && pos < count_) compressedSize_ += Recompress(pos);
   SetModified(true);
 }
@@ -170,6 +204,8 @@ void TPage::MoveTailTo(int from, TPage& to) {
   std::memcpy(to.slot(0), slot(from), moved * size);
   to.count_ += moved;
   count_ = from;
+  Touch(from);
+  to.Touch(0);
   RecomputeCompressedSize();
   to.RecomputeCompressedSize();
   SetModified(true);
@@ -181,7 +217,9 @@ void TPage::MoveHeadTo(int count, TPage& to) {
   const size_t size = slotSize();
   to.Reserve(to.count_ + count);
   std::memcpy(to.slot(to.count_), slot(0), count * size);
+  to.Touch(to.count_);
   to.count_ += count;
+  Touch(0);
   std::memmove(slot(0), slot(count), (count_ - count) * size);
   count_ -= count;
   RecomputeCompressedSize();
@@ -192,6 +230,7 @@ void TPage::MoveHeadTo(int count, TPage& to) {
 
 void TPage::Clear() {
   count_ = 0;
+  Touch(0);
   compressedSize_ = 0;
   SetModified(true);
 }
@@ -232,6 +271,7 @@ int64_t TPage::CountBefore(int pos) const {
 void TPage::SetRaw(const uint8_t* bytes, size_t count) {
   type_ = kPageParameter;
   count_ = 0;
+  imageValid_ = false;
   raw_.assign(kPageEntryBytes, 0);
   std::memcpy(raw_.data(), bytes, std::min<size_t>(count, kPageEntryBytes));
   SetModified(true);
@@ -287,7 +327,49 @@ void TPage::EncodeTo(uint8_t* buffer) const {
   }
 }
 
+const uint8_t* TPage::Encoded() {
+  assert(!Overflows());
+  if (!image_) image_ = std::make_unique<uint8_t[]>(kPageBytes);
+  uint8_t* buffer = image_.get();
+  if (!FixedLayout() || !imageValid_) {
+    EncodeTo(buffer);
+    imageValid_ = FixedLayout();
+    imageClean_ = count_;
+    imageEnd_ = imageValid_ ? count_ * FixedEntrySize() : 0;
+    return buffer;
+  }
+  // The header is rewritten whole; bytes 11..12 stay 0 on uncompressed pages.
+  buffer[0] = type_;
+  StoreLE<uint16_t>(buffer + 1, static_cast<uint16_t>(count_));
+  StoreLE<int32_t>(buffer + 3, left_);
+  StoreLE<int32_t>(buffer + 7, right_);
+  const int entrySize = FixedEntrySize();
+  const int clean = std::min(imageClean_, count_);
+  uint8_t* entries = buffer + kPageHeaderBytes;
+  PackEntries(entries + clean * entrySize, slot(clean), static_cast<size_t>(slotSize()), entrySize, count_ - clean);
+  const int end = count_ * entrySize;
+  if (end < imageEnd_) std::memset(entries + end, 0, static_cast<size_t>(imageEnd_ - end));
+  imageEnd_ = end;
+  imageClean_ = count_;
+  return buffer;
+}
+
+void TPage::KeepDecoded(const uint8_t* buffer) {
+  if (!image_ || !FixedLayout()) return;
+  const int end = count_ * FixedEntrySize();
+  if (buffer[11] != 0 || buffer[12] != 0) return;
+  const uint8_t* tail = buffer + kPageHeaderBytes + end;
+  const uint8_t* const stop = buffer + kPageBytes;
+  // The rest of the page must be zero, as this writer leaves it.
+  if (tail < stop && (*tail != 0 || std::memcmp(tail, tail + 1, static_cast<size_t>(stop - tail - 1)) != 0)) return;
+  std::memcpy(image_.get(), buffer, kPageBytes);
+  imageValid_ = true;
+  imageClean_ = count_;
+  imageEnd_ = end;
+}
+
 bool TPage::DecodeFrom(const uint8_t* buffer) {
+  imageValid_ = false;
   const uint8_t type = buffer[0];
   const int count = LoadLE<uint16_t>(buffer + 1);
   count_ = 0;
@@ -313,6 +395,7 @@ bool TPage::DecodeFrom(const uint8_t* buffer) {
       for (int i = 0; i < count; ++i) StoreLE<int32_t>(entries_.data() + i * size + keySize + 4, 0);
     }
     count_ = count;
+    KeepDecoded(buffer);
     return true;
   }
   const int size = LoadLE<uint16_t>(buffer + 11);

@@ -83,6 +83,15 @@ class TPage {
   // Encodes the page into its 4096 bytes (unscrambled).
   // REQUIRES: !Overflows().
   void EncodeTo(uint8_t* buffer) const;
+  // The page's 4096 bytes (unscrambled), the same as EncodeTo gives, kept
+  // with the page until it next changes. A page written again and again
+  // (the leaf that takes every append, the root counting it) changes only
+  // from one entry on: an uncompressed page re-encodes its entries from the
+  // first one changed since the last encoding, and a page read from the
+  // file starts from the bytes read. Compressed leaves, parameter and free
+  // pages are encoded whole. Valid until the page changes.
+  // REQUIRES: !Overflows().
+  const uint8_t* Encoded();
   // Decodes the 4096 bytes; false when they are inconsistent (type, count,
   // sizes, compression bytes), leaving the page empty.
   bool DecodeFrom(const uint8_t* buffer);
@@ -94,8 +103,12 @@ class TPage {
   const TPageFormat& Format() const { return format_; }
   int KeySize() const { return format_.KeySize; }
   uint8_t PageType() const { return type_; }
-  void SetPageType(uint8_t type) { type_ = type; }
-  bool IsLeaf() const { return type_ == kPageLeaf || type_ == kPageRootLeaf; }
+  void SetPageType(uint8_t type) {
+    if (IsLeafType(type) != IsLeaf()) imageValid_ = false;  // entries change size
+    type_ = type;
+  }
+  static bool IsLeafType(uint8_t type) { return type == kPageLeaf || type == kPageRootLeaf; }
+  bool IsLeaf() const { return IsLeafType(type_); }
   bool IsRoot() const { return type_ == kPageRootBranch || type_ == kPageRootLeaf; }
   bool IsCompressedLeaf() const { return IsLeaf() && format_.Compression != 0; }
   int EntryCount() const { return count_; }
@@ -166,12 +179,27 @@ class TPage {
   void Unpin();
   bool Pinned() const { return pinCount_ > 0; }
   bool Freed() const { return freed_; }
-  void SetFreed(bool value) { freed_ = value; }
+  void SetFreed(bool value) {
+    if (value != freed_) imageValid_ = false;
+    freed_ = value;
+  }
 
  private:
   friend class TIndexPageCache;
 
   int slotSize() const { return format_.KeySize + 10; }
+  // Entries from `from` on differ from the kept encoding.
+  void Touch(int from) {
+    if (from < imageClean_) imageClean_ = from;
+  }
+  // Bytes of one entry of an uncompressed page on disk.
+  int FixedEntrySize() const { return IsLeaf() ? format_.KeySize + 4 : BranchEntrySize(); }
+  // Whether the page's entries have a fixed size on disk, so that the kept
+  // encoding can be brought up to date from one entry on.
+  bool FixedLayout() const { return !freed_ && type_ != kPageParameter && !IsCompressedLeaf(); }
+  // Takes the bytes just decoded as the kept encoding when they are what
+  // EncodeTo would give (nothing after the entries, no compressed size).
+  void KeepDecoded(const uint8_t* buffer);
   uint8_t* slot(int i) { return entries_.data() + static_cast<size_t>(i) * slotSize(); }
   const uint8_t* slot(int i) const { return entries_.data() + static_cast<size_t>(i) * slotSize(); }
   void Reserve(int entries);
@@ -199,6 +227,13 @@ class TPage {
   int pinCount_ = 0;                  // users holding it
   bool freed_ = false;                // on its index's free chain
   TIndexPageCache* cache_ = nullptr;  // the cache listing it, if any
+  // Encoded(): the page's bytes as last encoded (allocated on the first
+  // encoding and kept when the page object is reused), whether they are
+  // current up to imageClean_ entries, and the bytes of entries they hold.
+  std::unique_ptr<uint8_t[]> image_;
+  bool imageValid_ = false;
+  int imageClean_ = 0;
+  int imageEnd_ = 0;
   bool heldRun_ = false;              // in the cache's run of held pages at its tail
   TPage* mruPrev_ = nullptr;          // towards the most recently used end
   TPage* mruNext_ = nullptr;          // towards the least recently used end
