@@ -132,6 +132,8 @@ class TWalker {
       // now leaves it whole.
       try {
         if (collected_ != nullptr) {
+          // Groups combined ahead are written as their rows so far.
+          if (run_.Grouping) run_.Grouping->HandOverHeldGroups(*collected_);
           TDataCursor& result = *run_.ResultCursor;
           int32_t appended = 0;
           feed_->Drain([&](const uint8_t* record) {
@@ -621,13 +623,14 @@ class TWalker {
   }
 
   // Adds the row in record_ to the result: kept with the collected rows,
-  // which become a run of the feed when they are full; appended when
-  // nothing is collected.
+  // which become a run of the feed when they are full, unless the grouping
+  // combines it into a group it holds; appended when nothing is collected.
   void AddRow(TDataCursor& result) {
     if (collected_ == nullptr) {
       result.AppendRecord(record_.data(), false);
       return;
     }
+    if (run_.Grouping && run_.Grouping->CombineAhead(record_.data())) return;
     if (!collected_->empty() && collected_->size() + record_.size() > collectBytes_) {
       feed_->AddRun(*collected_);
       collected_->clear();
@@ -872,9 +875,11 @@ void TSelectExecutor::TImpl::ExecuteCanned(TQueryRun& run) {
           feed = std::make_unique<TSortFeed>(result.Table()->DataFile(), FirstSortOrder(run),
                                              Session.EffectivePrivateDir());
           walker.CollectInto(&made, CollectLimit(Session), feed.get());
+          if (run.Grouping) run.Grouping->StartCombiningAhead(CollectLimit(Session));
         }
         walker.Run();
         collected = walker.Collected();
+        if (collected && run.Grouping) run.Grouping->HandOverHeldGroups(made);
       });
     release();
   } catch (...) {

@@ -26,6 +26,9 @@ namespace {
 
 constexpr size_t kMaxGroupColumns = 1024;
 constexpr std::string_view kAvgCounterPrefix = "Sys__Avg__Count";
+// Rows offered to the held groups before their share of groups is judged
+// (again at every power of two after it).
+constexpr int64_t kAheadProbeRows = 1024;
 
 std::string Upper(std::string_view text) {
   std::string out(text);
@@ -531,6 +534,8 @@ void TGrouping::Reset() {
   closing_ = false;
   answered_ = false;
   locale_ = run_.ResultCursor->Table()->DataFile().Locale();
+  combiningAhead_ = false;
+  combinedAway_ = 0;
 }
 
 void TGrouping::RowValues(TExpressionRecordAccess& access, const TEvaluateOptions& options, uint8_t* record) {
@@ -719,6 +724,51 @@ TSortOrder TGrouping::SortOrder() const {
   }
   order.CaseInsensitive = false;
   return order;
+}
+
+void TGrouping::StartCombiningAhead(size_t maxBytes) {
+  combiningAhead_ = false;
+  combinedAway_ = 0;
+  aheadOffered_ = 0;
+  if (query_.ImplicitGrouping || groupColumns_.empty()) return;
+  for (const Aggregate& aggregate : aggregates_) {
+    if (aggregate.Kind == kFuncRunSum || aggregate.Wide >= 0) return;
+  }
+  aheadKeys_.emplace(SortOrder(), locale_);
+  if (!aheadKeys_->Bytewise()) return;
+  const size_t rowBytes = run_.ResultCursor->RecordSize();
+  aheadKey_.assign(aheadKeys_->KeySize(), 0);
+  heldGroups_.Start(aheadKeys_->FieldBytes(), rowBytes, std::max<size_t>(1, maxBytes / rowBytes));
+  combiningAhead_ = true;
+}
+
+bool TGrouping::CombineAhead(const uint8_t* record) {
+  if (!combiningAhead_) return false;
+  // Groups of a row or two gain nothing from being held: when more than
+  // three rows in four so far opened a group, no further group is opened.
+  ++aheadOffered_;
+  if (aheadOffered_ >= kAheadProbeRows && (aheadOffered_ & (aheadOffered_ - 1)) == 0 &&
+      heldGroups_.Count() * 4 > static_cast<size_t>(aheadOffered_) * 3) {
+    heldGroups_.Close();
+  }
+  aheadKeys_->Build(record, aheadKey_.data());
+  if (uint8_t* row = heldGroups_.Find(aheadKey_.data())) {
+    CombineInto(record, row, wide_);
+    ++combinedAway_;
+    return true;
+  }
+  return heldGroups_.Add(aheadKey_.data(), record);
+}
+
+void TGrouping::HandOverHeldGroups(std::vector<uint8_t>& rows) {
+  if (!combiningAhead_) return;
+  combiningAhead_ = false;
+  const std::vector<uint8_t>& held = heldGroups_.Rows();
+  rows.insert(rows.end(), held.begin(), held.end());
+  heldGroups_.Start(0, 0, 0);
+  // The ids the rows combined away would have taken when kept.
+  TDataFile& file = run_.ResultCursor->Table()->DataFile();
+  for (; combinedAway_ > 0; --combinedAway_) file.NextAutoIncValue();
 }
 
 void TGrouping::SortGroups(int32_t limit, const std::vector<uint8_t>* newRows, TSortFeed* feed) {

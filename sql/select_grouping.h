@@ -30,6 +30,22 @@
 // its first record and whose filter callback applies HAVING to every
 // finished group.
 //
+// Combining ahead: when every aggregate combines the same way however its
+// rows are split (no RUNSUM, no DATE or TIME average) and the grouping key
+// compares bytewise, the rows the walk keeps for the grouping sort are first
+// offered to a table of groups in memory (TGroupTable, at most about as many
+// bytes of group rows as the walk keeps for the sort). A row of a held group
+// is combined into that group's row at once; the first row of a group opens
+// a held group while there is room and while most rows so far did not open
+// one (groups of a row or two gain nothing from being held); the rows of
+// other groups are kept for the sort as before. So each group is either held
+// from its first row on or not at all, and a held group has combined its
+// rows in the order made, which is the order in which the sort (keeping
+// equal keys in the order made) combines them: float sums come out to the
+// same bits. The held rows then reach the sort as one row per group, which
+// opens, finishes and filters its group as before. The result table's
+// LastAutoIncValue still advances by every row made (HandOverHeldGroups).
+//
 // HAVING is rewritten at prepare: each aggregate call becomes a reference to
 // the shown column computing the same aggregate of the same argument, each
 // column reference one to the shown plain column of that source column, so
@@ -41,12 +57,15 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "engine/expression_evaluator.h"
+#include "sql/group_table.h"
 #include "sql/select_query_run.h"
 #include "storage/data_file_sort.h"
 #include "storage/field_value.h"
+#include "storage/sort_key.h"
 
 namespace rudira {
 
@@ -79,6 +98,20 @@ class TGrouping {
   // The order of the grouping sort: the GROUP BY columns, ascending and
   // case-sensitive.
   TSortOrder SortOrder() const;
+
+  // Combining ahead (see above), for the rows the walk keeps for the
+  // grouping sort in this execution. Starts it when the query allows it,
+  // with room for group rows of about maxBytes.
+  void StartCombiningAhead(size_t maxBytes);
+  // Takes `record` (a finished result row the walk would keep) into a held
+  // group: combined into the group's row, or opening the group. Returns
+  // false, changing nothing, when its group is not held (or nothing is
+  // combined ahead): the walk keeps it as before.
+  bool CombineAhead(const uint8_t* record);
+  // Appends the rows of the held groups to `rows` (the rows kept for the
+  // sort, which then stand for every row made), advances the result table's
+  // LastAutoIncValue by the rows combined away and stops combining ahead.
+  void HandOverHeldGroups(std::vector<uint8_t>& rows);
 
   // The whole answer of "SELECT COUNT(*) FROM t [WHERE ...]" when it can be
   // had from the filtered record count of t's cursor; false when the query
@@ -125,6 +158,12 @@ class TGrouping {
   bool closing_ = false;              // a group was started after the open one
   bool answered_ = false;             // the result came from a record count
   TableLocale locale_;
+  bool combiningAhead_ = false;
+  std::optional<TSortKeys> aheadKeys_;  // the grouping sort's keys while combining ahead
+  std::vector<uint8_t> aheadKey_;       // the key of the row offered
+  TGroupTable heldGroups_;
+  int64_t combinedAway_ = 0;            // rows combined into a held group's row
+  int64_t aheadOffered_ = 0;            // rows offered to CombineAhead
 
   friend void PrepareGrouping(TSelectExecutor::TImpl& impl, TQueryRun& run);
 };
