@@ -45,6 +45,16 @@ bool SetLock(int fd, short type, int64_t offset, int64_t length) {
   return true;
 }
 
+// One SetLock call's arguments, for the lock registry's callbacks.
+struct TLockCall {
+  int Fd;
+  short Type;
+  int64_t Offset;
+  int64_t Length;
+};
+
+bool SetLock(const TLockCall& call) { return SetLock(call.Fd, call.Type, call.Offset, call.Length); }
+
 // Whether an open file description other than fd's holds any lock on the
 // share byte.
 bool ShareByteHeldElsewhere(int fd) {
@@ -319,10 +329,12 @@ bool TOsFile::LockRange(int64_t offset, int64_t length) {
     return false;
   }
   errno = EAGAIN;  // what an overlap inside the process reports
-  return TLockRegistry::Instance().Acquire({device_, inode_}, this, offset, length, [&] {
-    if (CanWriteLock()) return SetLock(LockDescriptor(), F_WRLCK, offset, length);
-    return SetLock(fd_, F_RDLCK, offset, length);
-  });
+  // The kernel call is decided here and reaches the registry behind one
+  // reference: a lambda capturing only that fits std::function's inline
+  // storage, so a lock allocates nothing.
+  const TLockCall call = CanWriteLock() ? TLockCall{LockDescriptor(), F_WRLCK, offset, length}
+                                        : TLockCall{fd_, F_RDLCK, offset, length};
+  return TLockRegistry::Instance().Acquire({device_, inode_}, this, offset, length, [&call] { return SetLock(call); });
 }
 
 bool TOsFile::UnlockRange(int64_t offset, int64_t length) {
@@ -331,9 +343,8 @@ bool TOsFile::UnlockRange(int64_t offset, int64_t length) {
     return false;
   }
   errno = ENOLCK;
-  return TLockRegistry::Instance().Release({device_, inode_}, this, offset, length, [&] {
-    return SetLock(CanWriteLock() ? LockDescriptor() : fd_, F_UNLCK, offset, length);
-  });
+  const TLockCall call{CanWriteLock() ? LockDescriptor() : fd_, F_UNLCK, offset, length};  // as in LockRange
+  return TLockRegistry::Instance().Release({device_, inode_}, this, offset, length, [&call] { return SetLock(call); });
 }
 
 }  // namespace rudira
