@@ -444,8 +444,9 @@ class TDataCursor {
   // GetCurrentRecord with the lock flag.
   uint16_t BeginEdit(uint8_t* record);
   // Every index slot whose key a record has: 0 with primary key fields and
-  // the secondary slots.
+  // the secondary slots. The second form refills `slots` (its capacity kept).
   std::vector<int> KeyedSlots() const;
+  void KeyedSlotsInto(std::vector<int>& slots) const;
   void AfterWrite(const std::vector<uint8_t>& targetKeyRecord, bool reposition, bool deleted,
                   const std::vector<uint8_t>& bookmark, bool atBegin, bool atEnd);
   void DiscardFailedWrite();
@@ -555,6 +556,21 @@ class TDataCursor {
   bool hasChecks_ = false;             // some field is required or has a minimum or maximum
   bool hasBlobs_ = false;              // the table has BLOB fields
   std::vector<OpenBlobEntry> blobs_;   // open BLOBs, at most kMaxOpenBlobs
+  // Working storage of ModifyRecord and DeleteRecord, kept between writes so
+  // that a row written allocates nothing once the buffers have grown. Each
+  // write overwrites what it uses before reading it; no write calls another
+  // (LockRecordNo, which they call, keeps its own bookmark).
+  struct TWriteBuffers {
+    std::vector<uint8_t> StartedFrom;             // the version the edit started from
+    std::vector<uint8_t> Stored;                  // the record as stored before the write
+    std::vector<uint8_t> Fresh;                   // the record as the write stores it
+    std::vector<uint8_t> Bookmark;                // the position restored after the write
+    std::vector<int> Slots;                       // KeyedSlotsInto
+    std::vector<std::vector<uint8_t>> OldKeys;    // per slot, of Stored
+    std::vector<std::vector<uint8_t>> NewKeys;    // per slot, of Fresh
+    std::vector<uint8_t> Key;                     // DeleteRecord: one slot's key at a time
+  } writeBuffers_;
+  std::vector<uint8_t> lockBookmark_;  // LockRecordNo's position while it re-reads
 
   // Callbacks.
   TCursorPasswordCallback passwordCallback_;

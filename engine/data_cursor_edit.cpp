@@ -48,10 +48,9 @@ void TDataCursor::LockRecordNo(int32_t recordNo) {
   if (LockedBySession(recordNo)) Raise(RUDIRA_RECLOCKFAILED);
   // A cursor holds one record lock at a time.
   if (lockedRecNo_ != 0) UnlockHeld();
-  std::vector<uint8_t> bookmark;
   bool atBegin = false;
   bool atEnd = false;
-  SaveBookmark(bookmark, atBegin, atEnd);
+  SaveBookmark(lockBookmark_, atBegin, atEnd);
   const bool changeLocked = table_->LockRecord(recordNo);
   lockedRecNo_ = recordNo;
   try {
@@ -59,7 +58,7 @@ void TDataCursor::LockRecordNo(int32_t recordNo) {
       CopyCounters();
       rangePositionsValid_ = false;
       if (natural_ || filterActive_) RebuildView();
-      RestoreBookmark(bookmark, atBegin, atEnd);
+      RestoreBookmark(lockBookmark_, atBegin, atEnd);
       if (OnRecord()) ReadCurrent();
     }
   } catch (...) {
@@ -166,10 +165,15 @@ void TDataCursor::WritePreamble() {
 
 std::vector<int> TDataCursor::KeyedSlots() const {
   std::vector<int> slots;
+  KeyedSlotsInto(slots);
+  return slots;
+}
+
+void TDataCursor::KeyedSlotsInto(std::vector<int>& slots) const {
+  slots.clear();
   if (TableHasPrimaryKey()) slots.push_back(kPrimarySlot);
   const int count = std::min<int>(table_->IndexFile().Header().SecondaryIndexCount, kMaxSecondaryIndexes);
   for (int slot = 1; slot <= count; ++slot) slots.push_back(slot);
-  return slots;
 }
 
 void TDataCursor::DiscardFailedWrite() {
@@ -293,15 +297,17 @@ void TDataCursor::ModifyRecord(const uint8_t* record, bool unlock, bool repositi
   RequireOpen();
   if (hasChecks_) CheckValidity(record);
   const bool optimistic = session_.LockProtocol() == kLockProtocolOptimistic;
+  TWriteBuffers& buffers = writeBuffers_;
   // The version the edit started from.
-  const std::vector<uint8_t> startedFrom = record_;
+  const std::vector<uint8_t>& startedFrom = buffers.StartedFrom;
+  buffers.StartedFrom.assign(record_.begin(), record_.end());
   WritePreamble();
   bool touched = false;
   try {
     TDataFile& data = table_->DataFile();
     TIndexFile& index = table_->IndexFile();
     const bool exclusive = table_->ExclusiveOpen();
-    std::vector<uint8_t> bookmark;
+    std::vector<uint8_t>& bookmark = buffers.Bookmark;
     bool atBegin = false;
     bool atEnd = false;
     SaveBookmark(bookmark, atBegin, atEnd);
@@ -321,28 +327,33 @@ void TDataCursor::ModifyRecord(const uint8_t* record, bool unlock, bool repositi
     }
     ReadCurrent();
     const int32_t recordNo = currentRecNo_;
-    const std::vector<uint8_t> stored = record_;
+    const std::vector<uint8_t>& stored = buffers.Stored;
+    buffers.Stored.assign(record_.begin(), record_.end());
 
-    std::vector<uint8_t> fresh(record, record + recordSize_);
-    std::memcpy(fresh.data(), stored.data(), kRecordAutoIncOffset);
+    const std::vector<uint8_t>& fresh = buffers.Fresh;
+    buffers.Fresh.assign(record, record + recordSize_);
+    std::memcpy(buffers.Fresh.data(), stored.data(), kRecordAutoIncOffset);
     if (!suppressAutoInc_) {
-      SetRecordAutoIncValue(fresh.data(), RecordAutoIncValue(stored.data()));
+      SetRecordAutoIncValue(buffers.Fresh.data(), RecordAutoIncValue(stored.data()));
     }
 
-    const std::vector<int> slots = KeyedSlots();
-    std::vector<std::vector<uint8_t>> oldKeys;
-    std::vector<std::vector<uint8_t>> newKeys;
-    for (int slot : slots) {
-      const TIndexDefinition& definition = index.Definition(slot);
-      std::vector<uint8_t> oldKey(static_cast<size_t>(definition.KeySize));
-      std::vector<uint8_t> newKey(static_cast<size_t>(definition.KeySize));
+    const std::vector<int>& slots = buffers.Slots;
+    KeyedSlotsInto(buffers.Slots);
+    std::vector<std::vector<uint8_t>>& oldKeys = buffers.OldKeys;
+    std::vector<std::vector<uint8_t>>& newKeys = buffers.NewKeys;
+    oldKeys.resize(slots.size());
+    newKeys.resize(slots.size());
+    for (size_t i = 0; i < slots.size(); ++i) {
+      const TIndexDefinition& definition = index.Definition(slots[i]);
+      std::vector<uint8_t>& oldKey = oldKeys[i];
+      std::vector<uint8_t>& newKey = newKeys[i];
+      oldKey.assign(static_cast<size_t>(definition.KeySize), 0);
+      newKey.assign(static_cast<size_t>(definition.KeySize), 0);
       BuildIndexKey(definition, data.Fields(), stored.data(), data.Locale(), oldKey.data());
       BuildIndexKey(definition, data.Fields(), fresh.data(), data.Locale(), newKey.data());
-      if (oldKey != newKey && definition.Unique && TIndexTree(index, slot).Find(newKey.data()) != 0) {
+      if (oldKey != newKey && definition.Unique && TIndexTree(index, slots[i]).Find(newKey.data()) != 0) {
         Raise(RUDIRA_KEYVIOL, {}, definition.IndexName);
       }
-      oldKeys.push_back(std::move(oldKey));
-      newKeys.push_back(std::move(newKey));
     }
     uint8_t oldDeletedKey[kSysDeletedKeySize];
     uint8_t newDeletedKey[kSysDeletedKeySize];
@@ -373,7 +384,7 @@ void TDataCursor::ModifyRecord(const uint8_t* record, bool unlock, bool repositi
     }
     // Other users drop their cached pages only when the index header moves.
     if (indexChanged) index.MarkHeaderModified();
-    PostBlobs(fresh.data(), false, stored.data());
+    PostBlobs(buffers.Fresh.data(), false, stored.data());
     TRecord* target = data.GetRecord(recordNo);
     std::memcpy(target->Data() + kRecordAutoIncOffset, fresh.data() + kRecordAutoIncOffset,
                 recordSize_ - kRecordAutoIncOffset);
@@ -420,12 +431,16 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool reposition) {
         ReadCurrent();
       }
     }
-    const std::vector<uint8_t> stored = record_;
+    TWriteBuffers& buffers = writeBuffers_;
+    const std::vector<uint8_t>& stored = buffers.Stored;
+    buffers.Stored.assign(record_.begin(), record_.end());
 
     touched = true;
-    for (int slot : KeyedSlots()) {
+    KeyedSlotsInto(buffers.Slots);
+    std::vector<uint8_t>& key = buffers.Key;
+    for (int slot : buffers.Slots) {
       const TIndexDefinition& definition = index.Definition(slot);
-      std::vector<uint8_t> key(static_cast<size_t>(definition.KeySize));
+      key.assign(static_cast<size_t>(definition.KeySize), 0);
       BuildIndexKey(definition, data.Fields(), stored.data(), data.Locale(), key.data());
       TIndexTree(index, slot).Delete(key.data());
     }
