@@ -347,6 +347,13 @@ void TDataCursor::ModifyRecord(const uint8_t* record, bool unlock, bool repositi
       const TIndexDefinition& definition = index.Definition(slots[i]);
       std::vector<uint8_t>& oldKey = oldKeys[i];
       std::vector<uint8_t>& newKey = newKeys[i];
+      if (IndexKeySourcesEqual(definition, data.Fields(), stored.data(), fresh.data())) {
+        // The same bytes feed both keys: the slot keeps its entry, and the
+        // two empty keys compare equal below.
+        oldKey.clear();
+        newKey.clear();
+        continue;
+      }
       oldKey.assign(static_cast<size_t>(definition.KeySize), 0);
       newKey.assign(static_cast<size_t>(definition.KeySize), 0);
       BuildIndexKey(definition, data.Fields(), stored.data(), data.Locale(), oldKey.data());

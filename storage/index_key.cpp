@@ -149,6 +149,22 @@ void BuildIndexKey(const TIndexDefinition& definition, const std::vector<TFieldD
   if (!definition.Unique) EncodeOrderedInt32(RecordAutoIncValue(record), out);
 }
 
+bool IndexKeySourcesEqual(const TIndexDefinition& definition, const std::vector<TFieldDescriptor>& fields,
+                          const uint8_t* a, const uint8_t* b) {
+  // The spans EncodeRecordKeyField reads: nothing for a field not stored.
+  const auto same = [a, b](size_t offset, size_t length) { return std::memcmp(a + offset, b + offset, length) == 0; };
+  bool idRead = !definition.Unique;
+  for (int i = 0; i < definition.IndexFieldCount; ++i) {
+    const TFieldDescriptor& field = fields[definition.FieldNumbers[i] - 1];
+    if (field.IsAutoInc()) {
+      idRead = true;
+    } else if (field.IsStored() && !same(field.Offset, size_t{1} + field.Width)) {
+      return false;
+    }
+  }
+  return !idRead || same(kRecordAutoIncOffset, sizeof(int32_t));
+}
+
 void BuildSysDeletedKey(const uint8_t* record, uint8_t* key) {
   key[0] = RecordStatus(record);
   EncodeOrderedInt32(RecordAutoIncValue(record), key + 1);

@@ -73,6 +73,15 @@ void EncodeRecordKeyField(const TFieldDescriptor& field, const uint8_t* record, 
 void BuildIndexKey(const TIndexDefinition& definition, const std::vector<TFieldDescriptor>& fields,
                    const uint8_t* record, const TableLocale& locale, uint8_t* key);
 
+// Whether records a and b hold the same bytes wherever BuildIndexKey reads
+// for `definition`: each key field's null flag and value (the unique id for
+// an auto-increment field) and, in a non-unique index, the unique id. True
+// means both give the same key; false says nothing (equal values may still
+// key alike, e.g. texts differing only in case in a case-insensitive index).
+// REQUIRES: as for BuildIndexKey.
+bool IndexKeySourcesEqual(const TIndexDefinition& definition, const std::vector<TFieldDescriptor>& fields,
+                          const uint8_t* a, const uint8_t* b);
+
 // The "Sys Deleted" key of a record: its status byte and its unique id.
 void BuildSysDeletedKey(const uint8_t* record, uint8_t* key);
 

@@ -171,6 +171,56 @@ TEST(IndexKeyTest, LocaleComparisonOrdersTextsAndNegatesDescendingFields) {
   EXPECT_TRUE(TKeyComparer(kSysDeletedSlot, SysDeletedDefinition(), fields, locale).Bytewise());
 }
 
+// IndexKeySourcesEqual lets a record change skip building keys: whenever it
+// answers true, both records must build the same key bytes; it must answer
+// true when only bytes outside the key change (or the shortcut never runs).
+TEST(IndexKeyTest, EqualKeySourcesBuildEqualKeys) {
+  const auto fields = Fields({Field("S", kFieldTypeString, 0, 4), Field("N", kFieldTypeInteger),
+                              Field("G", kFieldTypeInteger), Field("A", kFieldTypeInteger, kSubTypeAutoInc)});
+  struct IndexCase {
+    const char* Name;
+    TIndexDefinition Definition;
+  };
+  std::vector<IndexCase> indexes = {{"unique S", IndexOn("S", {1})},
+                                    {"non-unique N", IndexOn("N", {2}, false)},
+                                    {"S, N descending", IndexOn("SN", {1, 2})},
+                                    {"case-insensitive S", IndexOn("CS", {1})},
+                                    {"auto-increment A", IndexOn("A", {4})}};
+  indexes[2].Definition.Descending = 1;
+  indexes[3].Definition.CaseInsensitive = 1;
+  for (IndexCase& index : indexes) PrepareIndexDefinition(index.Definition, fields, false, "t");
+
+  // A's value is the record's unique id, the last argument of Record.
+  const std::vector<uint8_t> base = Record(fields, {std::string("ab"), int32_t{7}, int32_t{1}, TFieldValue{}}, 5);
+  struct ChangeCase {
+    const char* Name;
+    std::vector<uint8_t> Record;
+    std::vector<bool> SourcesEqual;  // per index above
+  };
+  const std::vector<ChangeCase> changes = {
+      {"nothing", base, {true, true, true, true, true}},
+      {"G only", Record(fields, {std::string("ab"), int32_t{7}, int32_t{2}, TFieldValue{}}, 5),
+       {true, true, true, true, true}},
+      {"N", Record(fields, {std::string("ab"), int32_t{8}, int32_t{1}, TFieldValue{}}, 5),
+       {true, false, false, true, true}},
+      {"N to null", Record(fields, {std::string("ab"), TFieldValue{}, int32_t{1}, TFieldValue{}}, 5),
+       {true, false, false, true, true}},
+      {"S in case only", Record(fields, {std::string("AB"), int32_t{7}, int32_t{1}, TFieldValue{}}, 5),
+       {false, true, false, false, true}},
+      {"the unique id", Record(fields, {std::string("ab"), int32_t{7}, int32_t{1}, TFieldValue{}}, 6),
+       {true, false, true, true, false}},
+  };
+  for (size_t i = 0; i < indexes.size(); ++i) {
+    const TIndexDefinition& definition = indexes[i].Definition;
+    for (const ChangeCase& change : changes) {
+      SCOPED_TRACE(std::string(indexes[i].Name) + ", changed: " + change.Name);
+      const bool equal = IndexKeySourcesEqual(definition, fields, base.data(), change.Record.data());
+      EXPECT_EQ(equal, change.SourcesEqual[i]);
+      if (equal) EXPECT_EQ(KeyOf(definition, fields, base), KeyOf(definition, fields, change.Record));
+    }
+  }
+}
+
 TEST(IndexKeyTest, SysDeletedKeyIsTheStatusByteAndTheUniqueId) {
   const auto fields = Fields({Field("N", kFieldTypeInteger)});
   auto record = Record(fields, {int32_t{5}}, 0x01020304);
