@@ -174,7 +174,8 @@ void TIndexFile::WritePagesOf(bool temporary) {
   // Every append writes a few pages: the list and the run buffer keep their
   // room from one write to the next instead of being allocated (and the
   // buffer zeroed) each time, and each page brings its kept encoding up to
-  // date (TPage::Encoded) instead of encoding every entry again.
+  // date (TPage::Encoded) instead of encoding every entry again. A page's
+  // bytes outside its reported change are the file's already.
   std::vector<TPage*>& pages = writeOrder_;
   pages.clear();
   for (int slot = 0; slot < kIndexSlotCount; ++slot) {
@@ -206,14 +207,30 @@ void TIndexFile::WritePagesOf(bool temporary) {
       }
       run = writeBuffer_.data();
     }
-    {
+    // Of an unencrypted run only the bytes from the first to the last that
+    // may differ from the file's go out: for the leaf taking an append its
+    // entry count up to the new entry, for a root counting it one entry, and
+    // nothing for a page whose bytes did not change.
+    size_t from = 0;
+    size_t to = runBytes;
+    if (!encrypted_) {
+      const TPage& first = *pages[i];
+      const TPage& last = *pages[j - 1];
+      from = first.EncodedChangeFrom() < first.EncodedChangeTo() ? first.EncodedChangeFrom() : kIndexPageSize;
+      to = runBytes - kIndexPageSize + (last.EncodedChangeFrom() < last.EncodedChangeTo() ? last.EncodedChangeTo() : 0);
+    }
+    if (from < to) {
       TFileAccess access(file);
-      if (file.Seek(kSeekFromBeginning, static_cast<int64_t>(pages[i]->PageNumber()) * kIndexPageSize) < 0) {
+      if (file.Seek(kSeekFromBeginning, static_cast<int64_t>(pages[i]->PageNumber()) * kIndexPageSize +
+                                            static_cast<int64_t>(from)) < 0) {
         Raise(RUDIRA_WRITEERR);
       }
-      file.WriteBuffer(run, static_cast<int32_t>(runBytes));
+      file.WriteBuffer(run + from, static_cast<int32_t>(to - from));
     }
-    for (size_t k = i; k < j; ++k) pages[k]->SetModified(false);
+    for (size_t k = i; k < j; ++k) {
+      pages[k]->NoteWritten();
+      pages[k]->SetModified(false);
+    }
     i = j;
   }
   // A rare long run (a rebuild writing many pages) does not pin its room.

@@ -76,6 +76,7 @@ void TPage::Reset(int slot, int32_t pageNo, const TPageFormat& format) {
   heldRun_ = false;
   raw_.clear();
   imageValid_ = false;
+  imageOnFile_ = false;
 }
 
 void TPage::SetModified(bool value) {
@@ -331,6 +332,11 @@ const uint8_t* TPage::Encoded() {
   assert(!Overflows());
   if (!image_) image_ = std::make_unique<uint8_t[]>(kPageBytes);
   uint8_t* buffer = image_.get();
+  // Until the caller writes these bytes the file holds the previous ones.
+  const bool previousOnFile = imageOnFile_;
+  imageOnFile_ = false;
+  changeFrom_ = 0;
+  changeTo_ = static_cast<int>(kPageBytes);
   if (!FixedLayout() || !imageValid_) {
     EncodeTo(buffer);
     imageValid_ = FixedLayout();
@@ -338,19 +344,38 @@ const uint8_t* TPage::Encoded() {
     imageEnd_ = imageValid_ ? count_ * FixedEntrySize() : 0;
     return buffer;
   }
-  // The header is rewritten whole; bytes 11..12 stay 0 on uncompressed pages.
-  buffer[0] = type_;
-  StoreLE<uint16_t>(buffer + 1, static_cast<uint16_t>(count_));
-  StoreLE<int32_t>(buffer + 3, left_);
-  StoreLE<int32_t>(buffer + 7, right_);
+  // The header's first 11 bytes are rewritten; bytes 11..12 stay 0 on
+  // uncompressed pages.
+  uint8_t header[11];
+  header[0] = type_;
+  StoreLE<uint16_t>(header + 1, static_cast<uint16_t>(count_));
+  StoreLE<int32_t>(header + 3, left_);
+  StoreLE<int32_t>(header + 7, right_);
+  int from = static_cast<int>(kPageBytes);
+  int to = 0;
+  for (int b = 0; b < 11; ++b) {
+    if (header[b] != buffer[b]) {
+      from = std::min(from, b);
+      to = b + 1;
+    }
+  }
+  std::memcpy(buffer, header, sizeof header);
   const int entrySize = FixedEntrySize();
   const int clean = std::min(imageClean_, count_);
   uint8_t* entries = buffer + kPageHeaderBytes;
   PackEntries(entries + clean * entrySize, slot(clean), static_cast<size_t>(slotSize()), entrySize, count_ - clean);
   const int end = count_ * entrySize;
   if (end < imageEnd_) std::memset(entries + end, 0, static_cast<size_t>(imageEnd_ - end));
+  if (clean < count_ || end < imageEnd_) {
+    from = std::min(from, kPageHeaderBytes + clean * entrySize);
+    to = std::max(to, kPageHeaderBytes + std::max(end, imageEnd_));
+  }
   imageEnd_ = end;
   imageClean_ = count_;
+  if (previousOnFile) {
+    changeFrom_ = from < to ? from : 0;
+    changeTo_ = from < to ? to : 0;
+  }
   return buffer;
 }
 
@@ -364,12 +389,14 @@ void TPage::KeepDecoded(const uint8_t* buffer) {
   if (tail < stop && (*tail != 0 || std::memcmp(tail, tail + 1, static_cast<size_t>(stop - tail - 1)) != 0)) return;
   std::memcpy(image_.get(), buffer, kPageBytes);
   imageValid_ = true;
+  imageOnFile_ = true;
   imageClean_ = count_;
   imageEnd_ = end;
 }
 
 bool TPage::DecodeFrom(const uint8_t* buffer) {
   imageValid_ = false;
+  imageOnFile_ = false;
   const uint8_t type = buffer[0];
   const int count = LoadLE<uint16_t>(buffer + 1);
   count_ = 0;

@@ -92,6 +92,16 @@ class TPage {
   // pages are encoded whole. Valid until the page changes.
   // REQUIRES: !Overflows().
   const uint8_t* Encoded();
+  // The bytes [EncodedChangeFrom(), EncodedChangeTo()) of the last Encoded()
+  // hold every byte that may differ from the page's bytes in its file: the
+  // whole page unless the encoding before it was what the file held (the
+  // page was read from it, or NoteWritten came since), and an empty span
+  // when nothing changed. Writing just them leaves the file holding
+  // Encoded().
+  int EncodedChangeFrom() const { return changeFrom_; }
+  int EncodedChangeTo() const { return changeTo_; }
+  // The bytes of the last Encoded() are now the page's bytes in its file.
+  void NoteWritten() { imageOnFile_ = true; }
   // Decodes the 4096 bytes; false when they are inconsistent (type, count,
   // sizes, compression bytes), leaving the page empty.
   bool DecodeFrom(const uint8_t* buffer);
@@ -234,6 +244,11 @@ class TPage {
   bool imageValid_ = false;
   int imageClean_ = 0;
   int imageEnd_ = 0;
+  // Whether image_ is what the file holds for this page, and the span of
+  // the last Encoded() that may differ from the file.
+  bool imageOnFile_ = false;
+  int changeFrom_ = 0;
+  int changeTo_ = 0;
   bool heldRun_ = false;              // in the cache's run of held pages at its tail
   TPage* mruPrev_ = nullptr;          // towards the most recently used end
   TPage* mruNext_ = nullptr;          // towards the least recently used end

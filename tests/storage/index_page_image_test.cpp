@@ -1,8 +1,11 @@
 // Index pages' kept encoding: TPage::Encoded() must give exactly the bytes a
 // fresh EncodeTo gives, whatever sequence of changes a tree, the free chain,
-// a parameter chain and a re-read from the file made since the last call.
+// a parameter chain and a re-read from the file made since the last call;
+// and writing only the bytes it reports changed must leave the file holding
+// exactly those bytes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <random>
 #include <string>
@@ -44,12 +47,16 @@ class TPageChanges {
  public:
   TPageChanges(const TPageFormat& format, uint32_t seed) : format_(format), random_(seed) {
     for (int i = 0; i < 2; ++i) {
+      file_[i].assign(kPageBytes, 0xEE);
       pages_[i].Reset(1, 20 + i, format_);
       pages_[i].SetPageType(i == 0 ? kPageLeaf : kPageBranch);
     }
   }
 
   TPage& Page(int i) { return pages_[i]; }
+  // What the file holds for each page; bytes never written are 0xEE, which
+  // no encoding of these pages leaves where a write must reach.
+  std::vector<uint8_t>& File(int i) { return file_[i]; }
 
   // Applies one random change to one of the pages; returns what it did.
   std::string Step() {
@@ -129,6 +136,7 @@ class TPageChanges {
   // The page is read back from the file: its own bytes, its sibling's, or
   // bytes another writer left with something after the entries.
   std::string Reread(TPage& page, TPage& other) {
+    std::vector<uint8_t>& file = file_[&page == &pages_[0] ? 0 : 1];
     TPage& source = Pick(2) == 0 ? page : other;
     if (source.Overflows()) return "none";
     std::vector<uint8_t> bytes(kPageBytes);
@@ -141,6 +149,7 @@ class TPageChanges {
       bytes[kPageBytes - 1 - static_cast<size_t>(Pick(16))] = static_cast<uint8_t>(1 + Pick(255));
       what = "reread with bytes after the entries";
     }
+    file = bytes;  // another writer put them there
     if (!page.DecodeFrom(bytes.data())) {
       page.Reset(1, page.PageNumber(), format_);
       return what + " (refused)";
@@ -160,18 +169,31 @@ class TPageChanges {
   TPageFormat format_;
   std::mt19937 random_;
   TPage pages_[2];
+  std::vector<uint8_t> file_[2];
 };
 
-// The kept encoding against a fresh one; pages that overflow are never
-// written (a split follows first) and are not compared.
-void ExpectKeptEncodingMatches(TPage& page, const std::string& history) {
+// Writes the page as TIndexFile does, only the bytes Encoded() reports
+// changed, into `file`, and compares the kept encoding and the file with a
+// fresh encoding. A failed write encodes and leaves the file as it was.
+// Pages that overflow are never written (a split follows first).
+void WriteAndCompare(TPage& page, std::vector<uint8_t>& file, bool fails, const std::string& history) {
   if (page.Overflows()) return;
   std::vector<uint8_t> expected(kPageBytes);
   page.EncodeTo(expected.data());
   const uint8_t* kept = page.Encoded();
-  for (size_t i = 0; i < kPageBytes; ++i) {
-    ASSERT_EQ(kept[i], expected[i]) << "byte " << i << " of page " << page.PageNumber() << " after" << history;
-  }
+  const auto keptDiffers = std::mismatch(expected.begin(), expected.end(), kept).first - expected.begin();
+  ASSERT_EQ(keptDiffers, expected.end() - expected.begin())
+      << "kept byte " << keptDiffers << " of page " << page.PageNumber() << " after" << history;
+  const int from = page.EncodedChangeFrom();
+  const int to = page.EncodedChangeTo();
+  ASSERT_TRUE(0 <= from && from <= to && to <= static_cast<int>(kPageBytes)) << from << ".." << to;
+  if (fails) return;
+  std::copy(kept + from, kept + to, file.begin() + from);
+  page.NoteWritten();
+  const auto fileDiffers = std::mismatch(expected.begin(), expected.end(), file.begin()).first - expected.begin();
+  ASSERT_EQ(fileDiffers, expected.end() - expected.begin())
+      << "file byte " << fileDiffers << " of page " << page.PageNumber() << " (written " << from << ".." << to
+      << ") after" << history;
 }
 
 TEST(IndexPageImageTest, KeptEncodingEqualsAFreshOneAfterEveryChange) {
@@ -191,7 +213,7 @@ TEST(IndexPageImageTest, KeptEncodingEqualsAFreshOneAfterEveryChange) {
         // Several changes often come between two writes of a page.
         if (when() % 3 != 0) continue;
         for (int i = 0; i < 2; ++i) {
-          ExpectKeptEncodingMatches(changes.Page(i), history);
+          WriteAndCompare(changes.Page(i), changes.File(i), when() % 8 == 0, history);
           if (testing::Test::HasFatalFailure()) return;
         }
         history.clear();
@@ -210,6 +232,8 @@ TEST(IndexPageImageTest, GrowingLeafAndRootKeepTheirEncodingCurrent) {
     format.NoCounts = noCounts;
     TPage leaf;
     TPage root;
+    std::vector<uint8_t> leafFile(kPageBytes, 0xEE);
+    std::vector<uint8_t> rootFile(kPageBytes, 0xEE);
     leaf.Reset(1, 3, format);
     root.Reset(1, 4, format);
     root.SetPageType(kPageRootBranch);
@@ -220,9 +244,16 @@ TEST(IndexPageImageTest, GrowingLeafAndRootKeepTheirEncodingCurrent) {
       key[7] = static_cast<uint8_t>(i);
       leaf.InsertEntry(i, key.data(), i + 1, 0);
       root.SetCount(0, i + 1);
-      for (TPage* page : {&leaf, &root}) {
-        ExpectKeptEncodingMatches(*page, " append " + std::to_string(i));
-        if (testing::Test::HasFatalFailure()) return;
+      WriteAndCompare(leaf, leafFile, false, " append " + std::to_string(i));
+      WriteAndCompare(root, rootFile, false, " append " + std::to_string(i));
+      if (testing::Test::HasFatalFailure()) return;
+      // After the first write the leaf's bytes from its entry count up to
+      // the new entry and the root's one entry reach the file.
+      if (i > 0) {
+        EXPECT_EQ(leaf.EncodedChangeFrom(), 1);
+        EXPECT_EQ(leaf.EncodedChangeTo(), kPageHeaderBytes + (i + 1) * 12);
+        EXPECT_EQ(root.EncodedChangeFrom(), kPageHeaderBytes);
+        EXPECT_EQ(root.EncodedChangeTo(), kPageHeaderBytes + (noCounts ? 12 : 16));
       }
     }
   }
