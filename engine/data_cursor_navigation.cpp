@@ -223,11 +223,13 @@ bool TDataCursor::StepBackward() {
 void TDataCursor::ReadCurrent() {
   TDataFile& data = table_->DataFile();
   if (currentRecNo_ < 1 || currentRecNo_ > data.RecordSlotCount()) Raise(RUDIRA_KEYORRECDELETED);
-  const TRecord* stored = data.GetRecord(currentRecNo_);
+  // Read only: a walk in record order takes the records from the read run
+  // without installing each in the cache.
+  const uint8_t* stored = data.ReadRecordBytes(currentRecNo_);
   // An entry that leads to a slot no longer in use: the record was deleted
   // by someone whose change this cursor has not seen yet.
-  if (RecordStatus(stored->Data()) != kRecordInUse) Raise(RUDIRA_KEYORRECDELETED);
-  std::memcpy(record_.data(), stored->Data(), recordSize_);
+  if (RecordStatus(stored) != kRecordInUse) Raise(RUDIRA_KEYORRECDELETED);
+  std::memcpy(record_.data(), stored, recordSize_);
 }
 
 void TDataCursor::BlankRecord(uint8_t* record) const {

@@ -275,8 +275,7 @@ void TFilter::ScanRecords(const TRecordsBitmap& candidates, TRecordsBitmap& resu
   std::vector<uint8_t> record(data.RecordSize());
   for (uint32_t n = candidates.NextSet(1); n != 0 && n <= static_cast<uint32_t>(slots);
        n = n < candidates.Size() ? candidates.NextSet(n + 1) : 0) {
-    const TRecord* stored = data.GetRecord(static_cast<int32_t>(n));
-    std::memcpy(record.data(), stored->Data(), record.size());
+    std::memcpy(record.data(), data.ReadRecordBytes(static_cast<int32_t>(n)), record.size());
     if (RecordStatus(record.data()) != kRecordInUse) continue;
     ++readCount;
     if (test(record.data())) result.Set(n);

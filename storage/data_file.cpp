@@ -371,6 +371,25 @@ void TDataFile::ReadRun(int32_t first, int32_t count, int32_t wanted) {
 TRecord* TDataFile::GetRecord(int32_t recordNo, bool backward) {
   if (recordNo < 1 || recordNo > RecordSlotCount()) Raise(RUDIRA_FILECORRUPT);
   if (TRecord* cached = cache_.Find(recordNo)) return cached;
+  return InstallRecord(recordNo, backward);
+}
+
+const uint8_t* TDataFile::ReadRecordBytes(int32_t recordNo) {
+  if (recordNo < 1 || recordNo > RecordSlotCount()) Raise(RUDIRA_FILECORRUPT);
+  if (TRecord* cached = cache_.Find(recordNo)) return cached->Data();
+  // Not cached, so the run's bytes of n are the file's, which are current:
+  // a modified record stays cached until it is written, and a write updates
+  // the run (NoteWritten).
+  const size_t recordSize = header_.RecordSize;
+  const uint8_t* stored = cache_.RunRecord(recordNo, recordSize);
+  if (stored == nullptr) return InstallRecord(recordNo, false)->Data();
+  if (!header_.Encrypted) return stored;
+  plainRecord_.assign(stored, stored + recordSize);
+  Scramble(plainRecord_.data(), recordSize, kRecordScrambleSeed);
+  return plainRecord_.data();
+}
+
+TRecord* TDataFile::InstallRecord(int32_t recordNo, bool backward) {
   const size_t recordSize = header_.RecordSize;
   if (cache_.RunRecord(recordNo, recordSize) == nullptr) {
     int32_t first = recordNo;

@@ -14,7 +14,8 @@
 // as stored, i.e. scrambled when encrypted), one descriptor per field, a
 // modified flag for each, and the record cache: records are read in runs of
 // about 8 KiB (a record of the run is copied out of the run when it is first
-// asked for), found through the four most recently used records and then by
+// asked for; a read-only reader takes it from the run without installing
+// it), found through the four most recently used records and then by
 // number, and written back in runs of consecutive modified records.
 // Cached records are unscrambled; scrambling happens on the way to and from
 // the file.
@@ -151,6 +152,14 @@ class TDataFile : public TFileHandler {
   // cache operation unless pinned.
   TRecord* GetRecord(int32_t recordNo, bool backward = false);
 
+  // Record n's bytes for reading only, unscrambled: a cached record's; else,
+  // when the last read run holds n, taken from the run without installing a
+  // record (a scan through a run would otherwise install, and in a full
+  // cache evict, one record for every record it reads); else read and
+  // installed as GetRecord does. Valid until the next operation on this
+  // file. Raises as GetRecord.
+  const uint8_t* ReadRecordBytes(int32_t recordNo);
+
   // The record number the next insert will take: the free chain's head, or
   // NextRecordNumber when there is none or `keepInsertionOrder` (a table
   // without primary key keeps rows in insertion order).
@@ -239,6 +248,9 @@ class TDataFile : public TFileHandler {
   // for. Raises 9217 when `wanted`, or a record of the run that is not
   // cached, lies beyond the file's end.
   void ReadRun(int32_t first, int32_t count, int32_t wanted);
+  // GetRecord after a cache miss: the run read when it does not hold n,
+  // and n installed from it.
+  TRecord* InstallRecord(int32_t recordNo, bool backward);
   // A record object for record n, making room in the cache: a spare or new
   // one while there is room, else the least recently used clean record; when
   // there is none, modified records are written first (outside a
@@ -269,6 +281,7 @@ class TDataFile : public TFileHandler {
   bool forceFlush_ = false;               // flush after descriptor writes and emptying
   bool inTransaction_ = false;            // never write records to make room
   std::function<void()> changeNotifier_;  // told after each header write
+  std::vector<uint8_t> plainRecord_;      // ReadRecordBytes' unscrambled copy of an encrypted record
 };
 
 }  // namespace rudira

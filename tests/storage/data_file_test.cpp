@@ -628,6 +628,59 @@ TEST_F(DataFileTest, CachedChangesWinOverTheFileInARun) {
   EXPECT_EQ(ReadFieldValue(file.GetRecord(2)->Data(), file.Fields()[1]), TFieldValue(std::string("disk")));
 }
 
+// ReadRecordBytes serves a record of the last run from the run's bytes
+// without installing it; cached records (changed, appended or written back)
+// still win, and a record outside the run is read and installed.
+TEST_F(DataFileTest, ReadRecordBytesSeeWhatGetRecordSees) {
+  DataFileDefinition encrypted = SmallDefinition();
+  encrypted.Encrypted = true;
+  encrypted.Password = "secret";
+  for (const auto& [name, definition] : {std::pair{"plain.DAT", SmallDefinition()}, std::pair{"secret.DAT", encrypted}}) {
+    SCOPED_TRACE(name);
+    Create(name, definition);
+    TDataFile file(PathOf(name), false);
+    file.SetBufferLimits({.MaxBytes = 26 * 4, .MaxCount = 8192});
+    file.Open();
+    for (int i = 1; i <= 400; ++i) Insert(file, i, "disk " + std::to_string(i));
+    WriteAll(file);
+    file.DropCache();
+    std::vector<std::string> expected(401);
+    for (int i = 1; i <= 400; ++i) expected[static_cast<size_t>(i)] = "disk " + std::to_string(i);
+    auto change = [&](int32_t n, const std::string& text) {
+      TRecord* record = file.GetRecord(n);
+      ASSERT_TRUE(StoreFieldValue(record->Data(), file.Fields()[1], text, file.Locale()));
+      file.MarkRecordModified(record);
+      expected[static_cast<size_t>(n)] = text;
+    };
+    // Record 1 reads the run 1..315 (8192 / 26 records); 5 is written back
+    // while that run is the last one and then leaves the four-record cache;
+    // 3 stays changed in the cache.
+    file.ReadRecordBytes(1);
+    change(5, "written");
+    file.WriteRecords();
+    for (int32_t n = 6; n <= 9; ++n) file.GetRecord(n);
+    ASSERT_EQ(file.Cache().Peek(5), nullptr);
+    change(3, "cached");
+    const int32_t appended = Insert(file, 401, "appended");
+    expected.push_back("appended");
+    ASSERT_EQ(appended, 401);
+    for (int32_t n = 1; n <= 401; ++n) {
+      const uint8_t* bytes = file.ReadRecordBytes(n);
+      EXPECT_EQ(ReadFieldValue(bytes, file.Fields()[1]), TFieldValue(expected[static_cast<size_t>(n)])) << n;
+      EXPECT_EQ(ReadFieldValue(bytes, file.Fields()[0]), TFieldValue(n)) << n;
+    }
+    // Records 10..315 came from the run and were not installed; 316, the
+    // first of the next run, was.
+    EXPECT_EQ(file.Cache().Peek(200), nullptr);
+    EXPECT_NE(file.Cache().Peek(316), nullptr);
+    for (int32_t n : {1, 3, 5, 200, 316, 401}) {
+      EXPECT_EQ(ReadFieldValue(file.GetRecord(n)->Data(), file.Fields()[1]),
+                TFieldValue(expected[static_cast<size_t>(n)])) << n;
+    }
+    for (int32_t n : {0, 402}) EXPECT_EQ(CodeOf([&] { file.ReadRecordBytes(n); }), RUDIRA_FILECORRUPT) << n;
+  }
+}
+
 TEST_F(DataFileTest, FileShorterThanItsSlotsIsAReadError) {
   Create("t.DAT", SmallDefinition());
   TDataFile file(PathOf("t.DAT"), false);
@@ -638,6 +691,7 @@ TEST_F(DataFileTest, FileShorterThanItsSlotsIsAReadError) {
   fs::resize_file(PathOf("t.DAT"), 127 + 768 * 2 + 3 * 26);
   EXPECT_EQ(CodeOf([&] { file.GetRecord(5); }), RUDIRA_READERR);
   EXPECT_EQ(CodeOf([&] { file.GetRecord(2); }), RUDIRA_READERR);  // the run over 2..5 is short
+  EXPECT_EQ(CodeOf([&] { file.ReadRecordBytes(4); }), RUDIRA_READERR);
 }
 
 TEST_F(DataFileTest, RecordNumbersOutsideTheSlotsAreRefused) {
