@@ -287,6 +287,14 @@ class TDataCursor {
   uint16_t CloneCurrentRecord(uint8_t* record);
   // Inserts `record`; with reposition the cursor lands on it.
   void AppendRecord(const uint8_t* record, bool reposition = true);
+  // Inserts `count` records laid one after another at `records`, as that
+  // many calls of AppendRecord(record, false) would, leaving the same files
+  // and cursor. A table opened exclusively inside a transaction, without
+  // keyed indexes, field checks, BLOB fields or kept auto-increment values
+  // (a result table while its rows are made), takes one write preamble for
+  // all of them and enters their deleted-index keys in one append; any other
+  // table appends them one by one (engine/data_cursor_append_records.cpp).
+  void AppendRecords(const uint8_t* records, size_t count);
   // Writes back the edited current record.
   void ModifyRecord(const uint8_t* record, bool unlock = true, bool reposition = true);
   // Deletes the current record; `record` is the caller's copy as read.
@@ -447,6 +455,8 @@ class TDataCursor {
   // the secondary slots. The second form refills `slots` (its capacity kept).
   std::vector<int> KeyedSlots() const;
   void KeyedSlotsInto(std::vector<int>& slots) const;
+  // Whether AppendRecords may store `count` rows in one pass.
+  bool AppendsInOnePass(size_t count);
   void AfterWrite(const std::vector<uint8_t>& targetKeyRecord, bool reposition, bool deleted,
                   const std::vector<uint8_t>& bookmark, bool atBegin, bool atEnd);
   void DiscardFailedWrite();

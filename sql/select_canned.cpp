@@ -119,6 +119,7 @@ class TWalker {
     step_ = impl_.Session.ProgressStep();
     PlanCopies();
     PlanKeyLinks();
+    PlanBatches();
     if (collected_ != nullptr) {
       // Room for a row per driving record, within the bound: no regrowth.
       const size_t expected = static_cast<size_t>(std::max(drivingCount_, 0)) * record_.size();
@@ -126,6 +127,7 @@ class TWalker {
     }
     try {
       if (limit_ != 0) Level(0);
+      AppendPending();
     } catch (...) {
       // The rows made so far belong to the result. While they are kept
       // here the table has seen no write of this run, so that writing them
@@ -627,7 +629,8 @@ class TWalker {
   // combines it into a group it holds; appended when nothing is collected.
   void AddRow(TDataCursor& result) {
     if (collected_ == nullptr) {
-      result.AppendRecord(record_.data(), false);
+      if (batched_) pending_.insert(pending_.end(), record_.begin(), record_.end());
+      else result.AppendRecord(record_.data(), false);
       return;
     }
     if (run_.Grouping && run_.Grouping->CombineAhead(record_.data())) return;
@@ -652,8 +655,29 @@ class TWalker {
     rows->clear();
   }
 
+  // Rows that are neither collected for a sort nor carry BLOB data wait in
+  // pending_ and go to the result table together when the held rows are
+  // written back (TDataCursor::AppendRecords): one pass instead of an
+  // append each. A failure drops them as it drops the rows held since the
+  // last write-back.
+  void PlanBatches() {
+    batched_ = buffered_ && collected_ == nullptr;
+    for (const TResultColumn& column : run_.Columns) {
+      if (column.Field.FieldType == kFieldTypeBlob) batched_ = false;
+    }
+    pending_.clear();
+    if (batched_) pending_.reserve(static_cast<size_t>(kBatchRows) * record_.size());
+  }
+
+  void AppendPending() {
+    if (pending_.empty()) return;
+    run_.ResultCursor->AppendRecords(pending_.data(), pending_.size() / record_.size());
+    pending_.clear();
+  }
+
   // Writes back the rows held in the result table's caches.
   void FlushHeld() {
+    AppendPending();
     TDataCursor& result = *run_.ResultCursor;
     TDataTable& table = *result.Table();
     table.SetInTransaction(false);
@@ -693,6 +717,8 @@ class TWalker {
   std::vector<TKeyLink> links_;                  // per level: its key link, if it has one
   std::vector<const TFieldDescriptor*> texts_;   // per column: the text field CopyText copies, or null
   std::vector<uint8_t>* collected_ = nullptr;    // rows kept for the sort
+  std::vector<uint8_t> pending_;                 // rows not yet appended (PlanBatches)
+  bool batched_ = false;                         // rows wait in pending_
   size_t collectBytes_ = 0;
   TSortFeed* feed_ = nullptr;                    // the runs of the rows kept before
   int32_t limit_ = -1;
