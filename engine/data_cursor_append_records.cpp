@@ -17,6 +17,7 @@
 #include <functional>
 #include <vector>
 
+#include "engine/cleanup_quietly.h"
 #include "engine/data_cursor.h"
 #include "engine/error_codes.h"
 #include "engine/errors.h"
@@ -28,14 +29,6 @@
 namespace rudira {
 
 namespace {
-
-void Quietly(const std::function<void()>& step) {
-  try {
-    step();
-  } catch (const std::exception&) {
-    // The append's own error is the one to report.
-  }
-}
 
 // Whether every key of `tree` sorts below `key` (true for an empty tree).
 bool AllKeysBelow(TIndexTree& tree, const TKeyComparer& comparer, const uint8_t* key) {
@@ -121,7 +114,7 @@ void TDataCursor::AppendRecords(const uint8_t* records, size_t count) {
       }
     } catch (...) {
       // The rows stored before the failure keep their index entries.
-      Quietly(enterKeys);
+      CleanUpQuietly(enterKeys);
       throw;
     }
     enterKeys();
@@ -130,9 +123,9 @@ void TDataCursor::AppendRecords(const uint8_t* records, size_t count) {
     if (OnRecord()) ReadCurrent();
     UnlockHeld();
   } catch (...) {
-    Quietly([this] { UnlockHeld(); });
-    Quietly([this] { DiscardFailedWrite(); });
-    Quietly([this] { table_->WriterUnlock(); });
+    CleanUpQuietly([this] { UnlockHeld(); });
+    CleanUpQuietly([this] { DiscardFailedWrite(); });
+    CleanUpQuietly([this] { table_->WriterUnlock(); });
     throw;
   }
   table_->WriterUnlock();

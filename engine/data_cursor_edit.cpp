@@ -11,6 +11,7 @@
 #include <cassert>
 #include <cstring>
 
+#include "engine/cleanup_quietly.h"
 #include "engine/data_cursor.h"
 #include "engine/error_codes.h"
 #include "engine/errors.h"
@@ -22,14 +23,6 @@
 namespace rudira {
 
 namespace {
-
-void ReleaseQuietly(const std::function<void()>& release) {
-  try {
-    release();
-  } catch (const std::exception&) {
-    // The write's own error is the one to report.
-  }
-}
 
 int32_t FollowingAutoInc(int32_t last) { return last == INT32_MAX ? 1 : last + 1; }
 
@@ -62,7 +55,7 @@ void TDataCursor::LockRecordNo(int32_t recordNo) {
       if (OnRecord()) ReadCurrent();
     }
   } catch (...) {
-    if (changeLocked) ReleaseQuietly([this] { table_->ChangeReaderUnlock(); });
+    if (changeLocked) CleanUpQuietly([this] { table_->ChangeReaderUnlock(); });
     throw;
   }
   // The change-reader lock only had to cover the re-read above.
@@ -123,7 +116,7 @@ uint16_t TDataCursor::BeginEdit(uint8_t* record) {
     EndOperation(taken);
     return code;
   } catch (...) {
-    ReleaseQuietly([&] { EndOperation(taken); });
+    CleanUpQuietly([&] { EndOperation(taken); });
     throw;
   }
 }
@@ -140,7 +133,7 @@ std::vector<int32_t> TDataCursor::ViewRecordNumbers() {
     numbers.reserve(static_cast<size_t>(std::max<int32_t>(viewCount_, 0)));
     for (uint32_t n = view_.NextSet(1); n != 0; n = view_.NextSet(n + 1)) numbers.push_back(static_cast<int32_t>(n));
   } catch (...) {
-    ReleaseQuietly([&] { EndOperation(taken); });
+    CleanUpQuietly([&] { EndOperation(taken); });
     throw;
   }
   EndOperation(taken);
@@ -158,7 +151,7 @@ void TDataCursor::WritePreamble() {
     table_->RecordWriterLock();
     if (CountersDiffer()) Resynchronise();
   } catch (...) {
-    ReleaseQuietly([this] { table_->WriterUnlock(); });
+    CleanUpQuietly([this] { table_->WriterUnlock(); });
     throw;
   }
 }
@@ -283,9 +276,9 @@ void TDataCursor::AppendRecord(const uint8_t* record, bool reposition) {
     AfterWrite(fresh, reposition, false, bookmark, atBegin, atEnd);
     UnlockHeld();
   } catch (...) {
-    ReleaseQuietly([this] { UnlockHeld(); });
-    if (touched) ReleaseQuietly([this] { DiscardFailedWrite(); });
-    ReleaseQuietly([this] { table_->WriterUnlock(); });
+    CleanUpQuietly([this] { UnlockHeld(); });
+    if (touched) CleanUpQuietly([this] { DiscardFailedWrite(); });
+    CleanUpQuietly([this] { table_->WriterUnlock(); });
     throw;
   }
   table_->WriterUnlock();
@@ -406,9 +399,9 @@ void TDataCursor::ModifyRecord(const uint8_t* record, bool unlock, bool repositi
     if (optimistic || unlock) UnlockHeld();
     AfterWrite(fresh, reposition, false, bookmark, atBegin, atEnd);
   } catch (...) {
-    ReleaseQuietly([this] { UnlockHeld(); });
-    if (touched) ReleaseQuietly([this] { DiscardFailedWrite(); });
-    ReleaseQuietly([this] { table_->WriterUnlock(); });
+    CleanUpQuietly([this] { UnlockHeld(); });
+    if (touched) CleanUpQuietly([this] { DiscardFailedWrite(); });
+    CleanUpQuietly([this] { table_->WriterUnlock(); });
     throw;
   }
   table_->WriterUnlock();
@@ -469,9 +462,9 @@ void TDataCursor::DeleteRecord(const uint8_t* record, bool reposition) {
     AfterWrite(stored, true, true, {}, false, false);
     UnlockHeld();
   } catch (...) {
-    if (lockedHere) ReleaseQuietly([this] { UnlockHeld(); });
-    if (touched) ReleaseQuietly([this] { DiscardFailedWrite(); });
-    ReleaseQuietly([this] { table_->WriterUnlock(); });
+    if (lockedHere) CleanUpQuietly([this] { UnlockHeld(); });
+    if (touched) CleanUpQuietly([this] { DiscardFailedWrite(); });
+    CleanUpQuietly([this] { table_->WriterUnlock(); });
     throw;
   }
   table_->WriterUnlock();

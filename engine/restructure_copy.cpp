@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/cleanup_quietly.h"
 #include "engine/data_cursor.h"
 #include "engine/error_codes.h"
 #include "engine/errors.h"
@@ -31,14 +32,6 @@ const uint8_t* ValueBytes(const uint8_t* record, const TFieldDescriptor& field) 
 
 uint8_t* ValueBytes(uint8_t* record, const TFieldDescriptor& field) {
   return field.IsAutoInc() ? record + kRecordAutoIncOffset : record + field.Offset + 1;
-}
-
-void Quietly(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const std::exception&) {
-    // Cleaning up after the restructure's own error, which is reported.
-  }
 }
 
 }  // namespace
@@ -215,9 +208,9 @@ bool TDataCursor::CopyIntoNewTable(const TRestructureDefinition& definition, con
       work->DeleteTable(newName, inMemory);
     }
   } catch (...) {
-    Quietly([&] { CloseCursor(); });
-    if (created && !oldRemoved) Quietly([&] { work->DeleteTable(newName, inMemory); });
-    Quietly(release);
+    CleanUpQuietly([&] { CloseCursor(); });
+    if (created && !oldRemoved) CleanUpQuietly([&] { work->DeleteTable(newName, inMemory); });
+    CleanUpQuietly(release);
     throw;
   }
   release();
