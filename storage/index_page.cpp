@@ -274,7 +274,8 @@ void TPage::SetRaw(const uint8_t* bytes, size_t count) {
   count_ = 0;
   imageValid_ = false;
   raw_.assign(kPageEntryBytes, 0);
-  std::memcpy(raw_.data(), bytes, std::min<size_t>(count, kPageEntryBytes));
+  // An empty parameter may come with no buffer at all: memcpy takes none.
+  if (count > 0) std::memcpy(raw_.data(), bytes, std::min<size_t>(count, kPageEntryBytes));
   SetModified(true);
 }
 
