@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/errors.h"
@@ -42,6 +43,15 @@ DataFileDefinition Definition(std::vector<TFieldDescriptor> fields) {
 // A table with an INTEGER and a CHAR(10) field: records of 9 + 5 + 12 = 26 bytes.
 DataFileDefinition SmallDefinition() {
   return Definition({Field("N", kFieldTypeInteger), Field("S", kFieldTypeString, 0, 10)});
+}
+
+// The small table plain and encrypted, each under its own file name, for
+// tests whose record bytes must read back the same either way.
+std::vector<std::pair<std::string, DataFileDefinition>> PlainAndEncryptedSmallDefinitions() {
+  DataFileDefinition encrypted = SmallDefinition();
+  encrypted.Encrypted = true;
+  encrypted.Password = "secret";
+  return {{"plain.DAT", SmallDefinition()}, {"secret.DAT", encrypted}};
 }
 
 class DataFileTest : public ::testing::Test {
@@ -508,10 +518,7 @@ TEST_F(DataFileTest, ReadsComeInRunsOfAboutEightKilobytes) {
 }
 
 TEST_F(DataFileTest, RecordsWrittenBackAndEvictedReadBackAsWritten) {
-  DataFileDefinition encrypted = SmallDefinition();
-  encrypted.Encrypted = true;
-  encrypted.Password = "secret";
-  for (const auto& [name, definition] : {std::pair{"plain.DAT", SmallDefinition()}, std::pair{"secret.DAT", encrypted}}) {
+  for (const auto& [name, definition] : PlainAndEncryptedSmallDefinitions()) {
     SCOPED_TRACE(name);
     Create(name, definition);
     TDataFile file(PathOf(name), false);
@@ -632,10 +639,7 @@ TEST_F(DataFileTest, CachedChangesWinOverTheFileInARun) {
 // without installing it; cached records (changed, appended or written back)
 // still win, and a record outside the run is read and installed.
 TEST_F(DataFileTest, ReadRecordBytesSeeWhatGetRecordSees) {
-  DataFileDefinition encrypted = SmallDefinition();
-  encrypted.Encrypted = true;
-  encrypted.Password = "secret";
-  for (const auto& [name, definition] : {std::pair{"plain.DAT", SmallDefinition()}, std::pair{"secret.DAT", encrypted}}) {
+  for (const auto& [name, definition] : PlainAndEncryptedSmallDefinitions()) {
     SCOPED_TRACE(name);
     Create(name, definition);
     TDataFile file(PathOf(name), false);
