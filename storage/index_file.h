@@ -19,7 +19,8 @@
 //
 // Page caches: one per slot (33), each starting with room for index-buffer
 // bytes div 8192 pages (at least 1). A miss reuses the slot's least recently
-// used clean unpinned page; when there is none all modified pages of the same
+// used clean unpinned page, the index's root only when no other page can go
+// (storage/index_page_cache.h); when there is none all modified pages of the same
 // file (permanent or temporary) are written, sorted by page number with
 // consecutive pages in one write, and the search repeats; when every cached
 // page is pinned the slot's cache grows by 4.
@@ -144,6 +145,9 @@ class TIndexFile : public TFileHandler {
   // Raises 8965 for a page number outside the file or a page that does not
   // decode. Valid until the next page operation unless pinned.
   TPage* GetPage(int slot, int32_t pageNo);
+  // Pages this object has read from its files (cache misses), for tests and
+  // measurements of the caches.
+  uint64_t PageReadCount() const { return pageReads_; }
   // A new empty page of `slot` (type leaf, modified): the head of the
   // index's free chain, else a page appended at the end of the file. Raises
   // 9479 when the file would pass 4,000,000,000 bytes, 8965 for a free-chain
@@ -242,6 +246,7 @@ class TIndexFile : public TFileHandler {
   std::unique_ptr<TFileHandler> temporaryFile_;  // companion file of temporary indexes
   int32_t temporaryNextPage_ = 1;             // page counter of the companion file
   uint64_t treeChanges_ = 0;                  // TreeChangeCount()
+  uint64_t pageReads_ = 0;                    // PageReadCount()
   // The header's bytes as this object last read or wrote them (as in the
   // file): a re-read finding the same bytes, with nothing changed in memory
   // since, leaves everything as it is instead of decoding them again.

@@ -80,7 +80,8 @@ const TKeyComparer& TIndexFile::Comparer(int slot) {
 
 std::unique_ptr<TPage> TIndexFile::MakeRoom(int slot) {
   TIndexPageCache& cache = *caches_[slot];
-  if (auto page = cache.TakeVictim()) return page;
+  const int32_t root = header_.Definitions[slot].RootPage;
+  if (auto page = cache.TakeVictim(root)) return page;
   const bool temporary = IsTemporarySlot(slot);
   bool writable = false;
   for (int s = 0; s < kIndexSlotCount && (temporary || !inTransaction_); ++s) {
@@ -88,11 +89,11 @@ std::unique_ptr<TPage> TIndexFile::MakeRoom(int slot) {
   }
   if (writable) {
     WritePagesOf(temporary);
-    if (auto page = cache.TakeVictim()) return page;
+    if (auto page = cache.TakeVictim(root)) return page;
   }
   // Every cached page is pinned (or modified and pinned): grow.
   cache.Grow(kIndexCacheGrowth);
-  return cache.TakeVictim();
+  return cache.TakeVictim(root);
 }
 
 TPage* TIndexFile::GetPage(int slot, int32_t pageNo) {
@@ -110,6 +111,7 @@ TPage* TIndexFile::GetPage(int slot, int32_t pageNo) {
     if (file.Seek(kSeekFromBeginning, static_cast<int64_t>(pageNo) * kIndexPageSize) < 0) RaiseCorrupt();
     got = file.ReadBuffer(buffer, kIndexPageSize, true);
   }
+  ++pageReads_;
   if (got != static_cast<int32_t>(kIndexPageSize)) {
     pageStack_.Push(std::move(page));
     RaiseCorrupt();

@@ -70,14 +70,23 @@ std::unique_ptr<TPage> TIndexPageCache::Extract(size_t index) {
   return page;
 }
 
-std::unique_ptr<TPage> TIndexPageCache::TakeVictim() {
+std::unique_ptr<TPage> TIndexPageCache::TakeVictim(int32_t root) {
   if (static_cast<int>(pages_.size()) < limit_) return stack_.Pop();
+  TPage* spared = nullptr;  // the clean unpinned root, passed over
   for (TPage* p = heldTail_ != nullptr ? heldTail_->mruPrev_ : mruTail_; p; p = p->mruPrev_) {
-    if (!p->Modified() && !p->Pinned()) return Extract(IndexOf(p->PageNumber()));
-    p->heldRun_ = true;
-    heldTail_ = p;
+    if (!p->Modified() && !p->Pinned()) {
+      if (p->PageNumber() != root) return Extract(IndexOf(p->PageNumber()));
+      spared = p;
+      continue;
+    }
+    // The held run only grows while it stays contiguous from the tail: a
+    // spared root between held pages ends it.
+    if (spared == nullptr) {
+      p->heldRun_ = true;
+      heldTail_ = p;
+    }
   }
-  return nullptr;
+  return spared != nullptr ? Extract(IndexOf(spared->PageNumber())) : nullptr;
 }
 
 void TIndexPageCache::NoteEvictable(TPage* page) {

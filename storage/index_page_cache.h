@@ -6,6 +6,12 @@
 // page is pinned the owner grows the limit (by 4) instead of evicting. The
 // cache owns its pages; evicted pages go to the shared TPageStack.
 //
+// The victim is the least recently used clean unpinned page, except that the
+// index's root page is passed over while any other page could go: every key
+// search starts at the root, and with the default room of two pages a tree of
+// three levels would otherwise read the root, a branch and a leaf again on
+// every search (each evicting the page the next search needs first).
+//
 // Not thread-safe: used under the table's lock by its index file.
 #pragma once
 
@@ -29,9 +35,10 @@ class TIndexPageCache {
   // Adds `page` (its number not cached yet) as the most recently used.
   TPage* Add(std::unique_ptr<TPage> page);
   // A page object for a new entry: a spare one while Count() < Limit(),
-  // else the least recently used clean unpinned page (taken out of the
-  // cache); nullptr when there is none.
-  std::unique_ptr<TPage> TakeVictim();
+  // else the least recently used clean unpinned page other than page
+  // `root` (taken out of the cache), else page `root` when it is clean and
+  // unpinned; nullptr when there is none. `root` 0 spares nothing.
+  std::unique_ptr<TPage> TakeVictim(int32_t root = 0);
   // Takes page pageNo out of the cache (for reuse); nullptr if not cached.
   std::unique_ptr<TPage> Remove(int32_t pageNo);
 

@@ -440,6 +440,32 @@ TEST_F(IndexFileTest, CacheGrowsWhenEveryPageIsPinnedAndWritesRunsOfPages) {
   EXPECT_EQ(TIndexTree(file_, slot).Check(), 3000);
 }
 
+TEST_F(IndexFileTest, KeySearchesInAThreeLevelTreeKeepTheRootCached) {
+  Create();
+  const int slot = AddIntegerIndex(kCompressionNone);
+  constexpr int32_t kKeys = 120000;  // leaves of 227, a root of 2 branches
+  {
+    TIndexTree tree(file_, slot);
+    for (int32_t i = 0; i < kKeys; ++i) ASSERT_TRUE(tree.Insert(IntegerKey(slot, i).data(), i + 1));
+  }
+  Persist();
+  file_.DropPages();
+  ASSERT_EQ(file_.Cache(slot).Limit(), 2);
+  TIndexTree tree(file_, slot);
+  ASSERT_EQ(tree.Descend(IntegerKey(slot, 0).data(), 5).Depth, 3);
+
+  // Keys far apart: each search needs another branch and leaf, but the root
+  // stays, so a search reads two pages where it would otherwise read three.
+  const uint64_t before = file_.PageReadCount();
+  constexpr int kSearches = 50;
+  for (int i = 0; i < kSearches; ++i) {
+    const int32_t value = (i % 2 == 0 ? 7 : kKeys - 100) + i;
+    ASSERT_EQ(tree.Find(IntegerKey(slot, value).data()), value + 1);
+  }
+  EXPECT_EQ(file_.PageReadCount() - before, 2u * kSearches);
+  EXPECT_EQ(file_.Cache(slot).Limit(), 2);
+}
+
 TEST_F(IndexFileTest, EmptyResetsEveryIndex) {
   Create();
   const int slot = AddIntegerIndex(kCompressionNone);

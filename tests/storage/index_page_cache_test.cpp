@@ -59,5 +59,38 @@ TEST(IndexPageCache, HeldPagesAtTheTailAreTakenOnceReleased) {
   EXPECT_EQ(victim->PageNumber(), 1);
 }
 
+TEST(IndexPageCache, TheRootGoesOnlyWhenNoOtherPageCan) {
+  TPageStack stack;
+  TIndexPageCache cache(stack);
+  cache.SetLimit(3);
+  for (int32_t n = 1; n <= 3; ++n) cache.Add(MakePage(n));  // least recent first: 1 2 3
+  std::unique_ptr<TPage> victim = cache.TakeVictim(1);
+  ASSERT_NE(victim, nullptr);
+  EXPECT_EQ(victim->PageNumber(), 2);  // page 1, least recent, is the root
+  cache.Add(std::move(victim));        // 1 3 2
+
+  // With the other pages held the root is taken after all, and a held page
+  // above it stays findable as a victim once it is released.
+  Listed(cache, 3)->SetModified(true);
+  Listed(cache, 2)->Pin();
+  victim = cache.TakeVictim(1);
+  ASSERT_NE(victim, nullptr);
+  EXPECT_EQ(victim->PageNumber(), 1);
+  cache.Add(MakePage(4));  // 3 2 4
+  Listed(cache, 4)->Pin();
+  EXPECT_EQ(cache.TakeVictim(4), nullptr);
+  Listed(cache, 3)->SetModified(false);
+  victim = cache.TakeVictim(4);
+  ASSERT_NE(victim, nullptr);
+  EXPECT_EQ(victim->PageNumber(), 3);
+  Listed(cache, 2)->Unpin();
+
+  // Without a root to spare, plain least recently used order.
+  cache.Add(std::move(victim));  // 2 4 3
+  victim = cache.TakeVictim();
+  ASSERT_NE(victim, nullptr);
+  EXPECT_EQ(victim->PageNumber(), 2);
+}
+
 }  // namespace
 }  // namespace rudira
